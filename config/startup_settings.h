@@ -1,0 +1,48 @@
+// What start-up reads from the settings file, and the parts of one entry of
+// the local port list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "config/settings_file.h"
+
+namespace tarvik {
+
+inline constexpr std::string_view kGeneralSection = "General";
+inline constexpr std::string_view kLocalPortsSection = "LocalPorts";
+inline constexpr int32_t kLocalPortsBufferLength = 10240;
+
+struct StartupSettings {
+    bool SocketServer = false;  // the setting is exactly "1"
+    std::string RemoteHost;
+    int32_t RemotePort = 0;
+    bool SimulatePAT = false;  // the setting is exactly "1"
+    // The LocalPorts lines, each followed by a NUL, as ReadSection gives
+    // them; walk them with GetField(LocalPorts, i, '\0'). Read in server
+    // mode only, empty otherwise.
+    std::string LocalPorts;
+};
+
+// Reads the General keys of TarvikSlave.ini and, in server mode, its
+// LocalPorts list. A missing file gives client mode, an empty host, port 0.
+StartupSettings ReadStartupSettings(const SettingsFile& settings);
+
+// The LocalPorts lines through a buffer of kLocalPortsBufferLength blanks.
+std::string ReadLocalPorts(const SettingsFile& settings);
+
+// One line of the LocalPorts list: "port=title", the title optionally
+// ending in ",U" for UDP.
+struct PortEntry {
+    std::string PortText;  // before the first "=", blanks trimmed; empty ends the list
+    int32_t Port = 0;      // leading number of PortText, a half to the even neighbour
+    std::string Title;     // between the first and the next "=", trimmed, flag included
+    std::string Flag;      // after the title's first ",", trimmed, upper-cased
+
+    bool IsUdp() const { return Flag == "U"; }
+};
+
+PortEntry ParsePortEntry(std::string_view line);
+
+}  // namespace tarvik

@@ -1,0 +1,99 @@
+// Arbitrary bytes as the settings file: the readers must neither crash nor
+// break their length promises.
+#include <stdlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "config/settings_file.h"
+#include "config/startup_settings.h"
+#include "config/text_helpers.h"
+
+namespace {
+
+// One folder for the whole run, removed when the fuzzer exits.
+class FuzzFolder {
+public:
+    FuzzFolder()
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tarvik_settings_fuzz_XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            abort();
+        }
+        path_ = pattern + "/";
+    }
+    ~FuzzFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+const FuzzFolder& Folder()
+{
+    static const FuzzFolder folder;
+    return folder;
+}
+
+void Check(bool condition)
+{
+    if (!condition) {
+        abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace tarvik;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    {
+        std::ofstream file(Folder().Path() + std::string(kSettingsFileName), std::ios::binary);
+        file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    const SettingsFile settings(Folder().Path());
+
+    std::string buffer(kLocalPortsBufferLength, ' ');
+    const int32_t count = settings.ReadSection(kLocalPortsSection, buffer,
+                                               kLocalPortsBufferLength, kSettingsFileName);
+    Check(count >= 0 && count < kLocalPortsBufferLength);
+    Check(buffer.size() == static_cast<std::size_t>(kLocalPortsBufferLength));
+    Check(count == 0 || buffer[static_cast<std::size_t>(count) - 1] == '\0');
+
+    // A short buffer with a generous claimed length must stay in bounds.
+    std::string small(7, ' ');
+    Check(settings.ReadSection("General", small, 1 << 20, kSettingsFileName) < 7);
+    Check(small.size() == 7);
+
+    const std::string list = buffer.substr(0, static_cast<std::size_t>(count));
+    for (int i = 0;; ++i) {
+        const std::string line = GetField(list, i, '\0');
+        if (line.empty()) {
+            break;
+        }
+        const PortEntry entry = ParsePortEntry(line);
+        Check(entry.PortText.size() <= line.size());
+    }
+
+    for (const char* key : {"SocketServer", "RemoteHost", "RemotePort", "SimulatePAT"}) {
+        const std::string value = settings.ReadSetting("General", key, "", kSettingsFileName);
+        Check(value.size() <= 2047);
+    }
+    const StartupSettings startup = ReadStartupSettings(settings);
+    Check(startup.LocalPorts.size() < static_cast<std::size_t>(kLocalPortsBufferLength));
+
+    RoundHalfEvenToInt32(LeadingNumber(text));
+    for (int index = -1; index < 4; ++index) {
+        GetField(text, index, '=');
+    }
+    return 0;
+}
