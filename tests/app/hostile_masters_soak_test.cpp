@@ -1,0 +1,274 @@
+// Points broken and hostile masters at the real program for a bounded time,
+// then checks that a well-behaved master is served exactly and that the
+// program holds no more descriptors than before. Seconds per phase come from
+// TARVIK_SOAK_SECONDS (default 4), so a longer soak is the same test.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "../support/program_process.h"
+#include "../support/raw_master.h"
+
+namespace tarvik::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+struct SoakCounts {
+    long frames = 0, bytes = 0, connections = 0, datagrams = 0;
+};
+
+std::chrono::seconds PhaseLength() {
+    const char* text = std::getenv("TARVIK_SOAK_SECONDS");
+    return std::chrono::seconds(text ? std::max(1, std::atoi(text)) : 4);
+}
+
+std::string ServerIni(int port, const char* flag = "") {
+    return "[General]\nSocketServer=1\n[LocalPorts]\n" + std::to_string(port) + "=Soak" + flag + "\n";
+}
+
+Bytes HexBytes(const char* hex) {
+    Bytes out;
+    unsigned value = 0;
+    int n = 0;
+    while (std::sscanf(hex, " %2x%n", &value, &n) == 1) {
+        out.push_back(static_cast<char>(value));
+        hex += n;
+    }
+    return out;
+}
+
+// A request of a random function (served, ignored or unsupported) with random
+// fields, well formed as far as its length field goes.
+Bytes RandomFrame(std::mt19937& rng, int transaction) {
+    static const int functions[] = {1, 2, 3, 4, 5, 6, 15, 16, 7, 0, 43, 255};
+    const int function = functions[rng() % std::size(functions)];
+    Bytes pdu(1, static_cast<char>(function));
+    const int start = static_cast<int>(rng() % 2100);
+    const int quantity = static_cast<int>(rng() % 140);
+    pdu.push_back(static_cast<char>(start >> 8));
+    pdu.push_back(static_cast<char>(start));
+    pdu.push_back(static_cast<char>(quantity >> 8));
+    pdu.push_back(static_cast<char>(quantity));
+    if (function == 16 || function == 15) {
+        pdu.push_back(static_cast<char>(2 * quantity));
+        for (int i = 0; i < 2 * quantity; ++i) pdu.push_back(static_cast<char>(rng()));
+    }
+    return Frame(transaction, static_cast<int>(rng() % 256), pdu);
+}
+
+Bytes RandomBytes(std::mt19937& rng, std::size_t n) {
+    Bytes out(n, '\0');
+    for (char& c : out) c = static_cast<char>(rng());
+    return out;
+}
+
+// Takes whatever answers are waiting, so the program's writes never back up.
+void Drain(TcpMaster& master) { master.ReceiveBytes(1 << 20, 1ms); }
+
+void WellBehavedMasterIsServedExactly(int port) {
+    TcpMaster master;
+    ASSERT_TRUE(master.Connect(port));
+    const Bytes values = HexBytes("00 0A 00 14 FF FF");
+    ASSERT_TRUE(master.Send(WriteMultipleRequest(1, 100, values)));
+    EXPECT_EQ(master.ReceiveFrame(), WriteMultipleRequest(1, 100, values));
+    ASSERT_TRUE(master.Send(ReadRequest(2, 3, 100, 3)));
+    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 02 00 00 00 09 01 03 06 00 0A 00 14 FF FF"));
+    ASSERT_TRUE(master.Send(WriteSingleRequest(3, 101, 0x1234)));
+    EXPECT_EQ(master.ReceiveFrame(), WriteSingleRequest(3, 101, 0x1234));
+    ASSERT_TRUE(master.Send(ReadRequest(4, 3, 101, 1)));
+    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 04 00 00 00 05 01 03 02 12 34"));
+    // Only the operator changes input registers: still all 0.
+    ASSERT_TRUE(master.Send(ReadRequest(5, 4, 0, 2)));
+    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 05 00 00 00 07 01 04 04 00 00 00 00"));
+    // An ignored function, then an unsupported one and a refused quantity.
+    ASSERT_TRUE(master.Send(ReadRequest(6, 1, 0, 8) + ReadRequest(7, 7, 0, 0) + ReadRequest(8, 3, 0, 128)));
+    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 07 00 00 00 03 01 81 02"));
+    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 08 00 00 00 03 01 83 03"));
+}
+
+int SettledDescriptors(ProgramProcess& program, int expected) {
+    const auto until = Clock::now() + 10s;
+    int now = program.OpenDescriptors();
+    while (now != expected && Clock::now() < until) {
+        std::this_thread::sleep_for(50ms);
+        now = program.OpenDescriptors();
+    }
+    return now;
+}
+
+TEST(HostileMasters, TcpSoakLeavesTheProgramServingAndItsDescriptorsFlat) {
+    const int port = PickFreeTcpPort();
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port));
+    ASSERT_TRUE(program.WaitUntilListening(port, 30s));
+    // The probe connection of the wait above may still be open in the program.
+    std::this_thread::sleep_for(300ms);
+    const int descriptorsBefore = program.OpenDescriptors();
+    const long residentBefore = program.ResidentKiB();
+
+    std::mt19937 rng(20261206);
+    SoakCounts counts;
+    const auto phase = PhaseLength();
+
+    // Random bytes, each burst on a connection of its own.
+    for (auto until = Clock::now() + phase; Clock::now() < until;) {
+        TcpMaster m;
+        ASSERT_TRUE(m.Connect(port));
+        ++counts.connections;
+        for (int i = 0; i < 8; ++i) {
+            const Bytes junk = RandomBytes(rng, 1 + rng() % 600);
+            ASSERT_TRUE(m.Send(junk));
+            counts.bytes += static_cast<long>(junk.size());
+            Drain(m);
+        }
+    }
+
+    // Random well-formed frames of every function.
+    {
+        TcpMaster m;
+        ASSERT_TRUE(m.Connect(port));
+        ++counts.connections;
+        int transaction = 0;
+        for (auto until = Clock::now() + phase; Clock::now() < until;) {
+            Bytes batch;
+            for (int i = 0; i < 50; ++i) batch += RandomFrame(rng, ++transaction);
+            ASSERT_TRUE(m.Send(batch));
+            counts.frames += 50;
+            counts.bytes += static_cast<long>(batch.size());
+            Drain(m);
+        }
+    }
+
+    // Frames cut at every byte boundary: answered once, and exactly.
+    {
+        TcpMaster m;
+        ASSERT_TRUE(m.Connect(port));
+        ++counts.connections;
+        const Bytes frame = WriteMultipleRequest(9, 200, HexBytes("12 34 56 78"));
+        for (std::size_t cut = 1; cut < frame.size(); ++cut) {
+            ASSERT_TRUE(m.Send(frame.substr(0, cut)));
+            std::this_thread::sleep_for(2ms);
+            ASSERT_TRUE(m.Send(frame.substr(cut)));
+            EXPECT_EQ(m.ReceiveFrame(), frame) << "cut at " << cut;
+            counts.frames += 1;
+            counts.bytes += static_cast<long>(frame.size());
+        }
+    }
+
+    // Length fields that never complete, then gone.
+    for (int i = 0; i < 50; ++i) {
+        TcpMaster m;
+        ASSERT_TRUE(m.Connect(port));
+        ++counts.connections;
+        const Bytes head = HexBytes("00 01 00 00 FF FF 01 03") + RandomBytes(rng, rng() % 4000);
+        ASSERT_TRUE(m.Send(head));
+        counts.bytes += static_cast<long>(head.size());
+    }
+
+    // Floods of 10,000 frames in one segment, every answer back in order.
+    {
+        TcpMaster m;
+        ASSERT_TRUE(m.Connect(port));
+        ++counts.connections;
+        for (int round = 0; round < 2; ++round) {
+            Bytes flood;
+            for (int i = 0; i < 10000; ++i) flood += ReadRequest(i, 3, 0, 10);
+            ASSERT_TRUE(m.Send(flood));
+            counts.frames += 10000;
+            counts.bytes += static_cast<long>(flood.size());
+            int answered = 0;
+            for (; answered < 10000; ++answered) {
+                const auto answer = m.ReceiveFrame(30s);
+                if (!answer) break;
+                ASSERT_EQ(answer->size(), 29u);
+                ASSERT_EQ(((static_cast<unsigned char>((*answer)[0]) << 8) |
+                           static_cast<unsigned char>((*answer)[1])),
+                          answered);
+            }
+            EXPECT_EQ(answered, 10000);
+        }
+    }
+
+    // Hundreds of connect and disconnect cycles, some leaving half a frame.
+    for (int i = 0; i < 300; ++i) {
+        TcpMaster m;
+        ASSERT_TRUE(m.Connect(port));
+        ++counts.connections;
+        if (i % 3 == 0) m.Send(ReadRequest(i, 3, 0, 1).substr(0, 5));
+    }
+
+    ASSERT_TRUE(program.Running()) << "the program died during the soak";
+    WellBehavedMasterIsServedExactly(port);
+    ++counts.connections;
+
+    const long residentAfter = program.ResidentKiB();
+    // The served master's connection was closed; let the program notice.
+    EXPECT_EQ(SettledDescriptors(program, descriptorsBefore), descriptorsBefore);
+    std::printf("tcp soak: %ld frames, %ld bytes, %ld connections; descriptors %d before, %d after; "
+                "resident %ld KiB before, %ld KiB after\n",
+                counts.frames, counts.bytes, counts.connections, descriptorsBefore,
+                program.OpenDescriptors(), residentBefore, residentAfter);
+    EXPECT_EQ(program.Terminate(20s), 0);
+}
+
+TEST(HostileMasters, UdpSendersEachGetTheirOwnAnswersAndCutDatagramsDoNoHarm) {
+    const int port = PickFreeUdpPort();
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port, ",U"));
+    // Wait until the endpoint answers a probe.
+    UdpMaster probe;
+    bool up = false;
+    for (auto until = Clock::now() + 30s; !up && Clock::now() < until;) {
+        probe.SendTo(port, ReadRequest(1, 4, 0, 1));
+        up = probe.Receive(200ms).has_value();
+    }
+    ASSERT_TRUE(up);
+    std::this_thread::sleep_for(300ms);
+    while (probe.Receive(50ms)) {
+    }
+    const int descriptorsBefore = program.OpenDescriptors();
+
+    SoakCounts counts;
+    std::vector<std::unique_ptr<UdpMaster>> senders;
+    for (int i = 0; i < 16; ++i) senders.push_back(std::make_unique<UdpMaster>());
+    const auto phase = PhaseLength();
+    for (auto until = Clock::now() + phase; Clock::now() < until;) {
+        for (std::size_t s = 0; s < senders.size(); ++s) {
+            const int transaction = static_cast<int>(s) * 1000 + static_cast<int>(counts.datagrams % 1000);
+            const Bytes request = ReadRequest(transaction, 4, static_cast<int>(s), 2);
+            ASSERT_TRUE(senders[s]->SendTo(port, request));
+            ++counts.datagrams;
+            counts.bytes += static_cast<long>(request.size());
+            const auto answer = senders[s]->Receive(5s);
+            ASSERT_TRUE(answer.has_value()) << "sender " << s;
+            EXPECT_EQ(*answer, Frame(transaction, 1, HexBytes("04 04 00 00 00 00")));
+        }
+    }
+
+    // Whole frames split over datagrams, then garbage; from here on answers
+    // are not checked, since a bad length holds later datagrams back.
+    std::mt19937 rng(7);
+    for (int i = 0; i < 500; ++i) {
+        const Bytes frame = WriteSingleRequest(i, 5, i);
+        const std::size_t cut = 1 + rng() % (frame.size() - 1);
+        senders[i % senders.size()]->SendTo(port, frame.substr(0, cut));
+        senders[(i + 1) % senders.size()]->SendTo(port, frame.substr(cut));
+        const Bytes junk = RandomBytes(rng, 1 + rng() % 300);
+        senders[i % senders.size()]->SendTo(port, junk);
+        counts.datagrams += 3;
+        counts.bytes += static_cast<long>(frame.size() + junk.size());
+    }
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(program.Running()) << "the program died during the UDP soak";
+    EXPECT_EQ(SettledDescriptors(program, descriptorsBefore), descriptorsBefore);
+    std::printf("udp soak: %ld datagrams, %ld bytes from %zu senders; descriptors %d before, %d after\n",
+                counts.datagrams, counts.bytes, senders.size(), descriptorsBefore,
+                program.OpenDescriptors());
+    EXPECT_EQ(program.Terminate(20s), 0);
+}
+
+}  // namespace
+}  // namespace tarvik::testing
