@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Load bench: the floor slave, the libmodbus peer and our program take the
 # same bounded loads on 127.0.0.1, interleaved, a few rounds; prints each
-# figure's median and its ratio to the floor.
+# figure's median and its ratio to the floor. Our program runs with its
+# window up inside the window host, which then reports how its event loop
+# kept up (stalls, Timer_Send ticks, debug-list repaints, status counters).
 #
 #   bash bench/run-load.sh [--rounds N] [--count N] [--seconds S] [--no-app]
 #                          [--offscreen] [--memory-run [--memory-seconds S]
@@ -86,13 +88,22 @@ else
     note "no libmodbus peer (libmodbus-dev missing?): it sits out"
 fi
 
-if (( WITH_APP )) && [[ ! -x $APP ]]; then
-    note "building our program (build/plain, as scripts/test-all.sh does)"
+# Our program runs inside the window host, which needs Qt: it is built in
+# build/plain (Qt on, benches on), unless TARVIK_WINDOW_HOST names another.
+WINDOW_HOST=${TARVIK_WINDOW_HOST:-$ROOT/build/plain/bench/window-host/tarvik_window_host}
+HAVE_HOST=0
+if (( WITH_APP )) && [[ -z ${TARVIK_WINDOW_HOST:-} ]]; then
+    note "building the window host and our program in build/plain"
     if ! { cmake -S "$ROOT" -B "$ROOT/build/plain" -G Ninja -DTARVIK_BENCH=ON &&
-           cmake --build "$ROOT/build/plain" -j 2 --target TarvikSlave; } >"$WORK/app-build.log" 2>&1; then
-        note "our program does not build yet (see below); it sits out"
+           cmake --build "$ROOT/build/plain" -j 2 --target tarvik_window_host TarvikSlave; } \
+           >"$WORK/app-build.log" 2>&1; then
+        note "the window host does not build (see below)"
         tail -n 15 "$WORK/app-build.log" >&2
+    else
+        HAVE_HOST=1
     fi
+elif [[ -x $WINDOW_HOST ]]; then
+    HAVE_HOST=1
 fi
 
 # ---- processes ---------------------------------------------------------------
@@ -160,23 +171,23 @@ wait_until_serving() {  # port proto pid
     return 1
 }
 
-# The window host needs Qt, so it comes from the build that has it.
-WINDOW_HOST=${TARVIK_WINDOW_HOST:-$ROOT/build/plain/bench/window-host/tarvik_window_host}
 # Starts our program serving `port` over `proto` (tcp|udp) with tracing on
 # ("Show raw data" and "Show reads" checked, as it starts) or off; sets
 # OUR_PID. Returns 1 when it cannot be had, and the target sits out. Not
 # called in $(...): its pids must be recorded in this shell.
 #
-# Hook for the window host: once $WINDOW_HOST exists it is started as
-#   tarvik_window_host --port P --proto tcp|udp --trace on|off
-# and is expected to run the real window with those check boxes set and to
-# serve until SIGTERM. Until then the program itself runs from a folder of
-# its own with a TarvikSlave.ini naming the port; it always starts with
-# tracing on, so tracing off waits for the host.
+# The window host is started as
+#   tarvik_window_host --port P --proto tcp|udp --trace on|off --seconds S
+# runs the real window with those check boxes set, serves until SIGTERM (or
+# S seconds, should this script die without ending it) and
+# then prints its event-loop figures as one line of JSON (read by
+# stop_our_programs). Without the host the program itself runs from a folder
+# of its own with a TarvikSlave.ini naming the port; it always starts with
+# tracing on, so tracing off needs the host.
 start_our_program() {  # port trace proto
     local port=$1 trace=$2 proto=$3
     (( WITH_APP )) || return 1
-    if [[ ! -x $WINDOW_HOST ]] && { [[ ! -x $APP ]] || [[ $trace == off ]]; }; then
+    if (( ! HAVE_HOST )) && { [[ ! -x $APP ]] || [[ $trace == off ]]; }; then
         return 1
     fi
     prepare_display
@@ -188,9 +199,9 @@ start_our_program() {  # port trace proto
     fi
     local folder=$WORK/ours-$proto-$trace-$port pid
     mkdir -p "$folder"
-    if [[ -x $WINDOW_HOST ]]; then
+    if (( HAVE_HOST )); then
         (cd "$folder" && exec env "${env_for_app[@]}" "$WINDOW_HOST" --port "$port" --proto "$proto" \
-            --trace "$trace") >"$folder/out.log" 2>&1 &
+            --trace "$trace" --seconds "$SERVER_LIFETIME") >"$folder/out.log" 2>&1 &
         pid=$!
     else
         cp "$APP" "$folder/TarvikSlave"
@@ -208,6 +219,54 @@ start_our_program() {  # port trace proto
         return 1
     fi
     OUR_PID=$pid
+    OUR_PIDS+=("$pid")
+    OUR_LOGS+=("$folder/out.log")
+}
+OUR_PIDS=()
+OUR_LOGS=()
+
+# Ends every program started so far (SIGTERM, as the window host expects)
+# and prints the window host's figures of each: the event loop's longest
+# stall, Timer_Send's tick spacing, the debug list's syncs and repaints, and
+# how far the status-bar counters lagged.
+stop_our_programs() {
+    local i pid
+    for pid in "${OUR_PIDS[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+    for pid in "${OUR_PIDS[@]}"; do
+        for _ in $(seq 50); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+    done
+    local lines=()
+    for i in "${!OUR_LOGS[@]}"; do
+        local line
+        line=$(grep '^{"host":"window"' "${OUR_LOGS[$i]}" 2>/dev/null | tail -n 1) || true
+        [[ -n $line ]] && lines+=("$line")
+    done
+    OUR_PIDS=()
+    OUR_LOGS=()
+    (( ${#lines[@]} )) || return 0
+    echo "window host figures (whole run of each; stall = longest wait of a 10 ms probe timer beyond 10 ms):"
+    printf '%s\n' "${lines[@]}" | awk '
+    function field(json, key,    m) {
+        if (match(json, "\"" key "\":\"?[^,\"}]*")) {
+            m = substr(json, RSTART, RLENGTH); sub(/^[^:]*:"?/, "", m); return m
+        }
+        return ""
+    }
+    BEGIN {
+        printf "%-5s %-5s %9s %9s %6s %-40s %15s %9s %9s %10s %7s\n", "proto", "trace", "stall ms", "p99 ms",
+               ">50ms", "longest event (ms, what)", "Timer_Send ms", "syncs/s", "paints/s", "paint ms", "stale ms"
+    }
+    {
+        printf "%-5s %-5s %9.1f %9.1f %6d %7.1f %-32s %7.1f-%-7.1f %9d %9d %10.2f %7.0f\n", field($0, "proto"),
+               field($0, "trace"), field($0, "stall_ms_max"), field($0, "stall_ms_p99"),
+               field($0, "stalls_over_50ms"), field($0, "event_ms_max"), substr(field($0, "event_max"), 1, 32),
+               field($0, "send_tick_ms_min"), field($0, "send_tick_ms_max"), field($0, "list_syncs_per_s_max"),
+               field($0, "list_paints_per_s_max"), field($0, "list_paint_ms_max"), field($0, "status_stale_ms_max")
+    }'
+    echo "(screen: $(printf '%s\n' "${lines[0]}" | grep -o '"screen_hz":[0-9.]*' | cut -d: -f2) Hz; syncs/s and paints/s are the busiest second's count of the debug list; stale = longest lag of a status-bar counter)"
 }
 
 free_port() { "$BIN/load/tarvik_free_port"; }
@@ -319,13 +378,15 @@ echo "(medians of $ROUNDS rounds, each run at most $COUNT requests and ${SECONDS
 for target in ours-trace-on ours-trace-off; do
     [[ -n ${TCP_PORT[$target]:-} || -n ${UDP_PORT[$target]:-} ]] && continue
     if (( ! WITH_APP )); then why="left out with --no-app"
-    elif [[ -x $WINDOW_HOST ]]; then why="the window host did not serve"
+    elif (( HAVE_HOST )); then why="the window host did not serve"
     elif [[ ! -x $APP ]]; then why="our program is not built"
     elif [[ $target == ours-trace-off ]]; then why="tracing off needs the window host"
     else why="our program did not serve"
     fi
     echo "$target: not measured ($why)"
 done
+
+stop_our_programs
 
 # ---- memory run ------------------------------------------------------------------
 (( MEMORY_RUN )) || exit 0
@@ -373,3 +434,4 @@ awk -v a="$rss_minute" -v at="${minute_at:-0}" -v b="$rss_end" -v f0="$fds_befor
            growth < 10 ? "within 10%" : "OVER 10%"
     printf "descriptors: %d before, %d after (%s)\n", f0, f1, f0 == f1 ? "unchanged" : "CHANGED"
 }'
+[[ $MEMORY_TARGET == floor ]] || stop_our_programs

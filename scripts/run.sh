@@ -1,20 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the emulator and starts it, with the sample
-# TarvikSlave.ini beside the executable (an edited one there is kept).
+# Installs what is missing, builds the emulator and starts it as the user who
+# ran this, with the sample TarvikSlave.ini beside the executable (an edited
+# one there is kept). Only the package step uses sudo, and only when needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo_cmd=()
-  [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+bash scripts/install-packages.sh --only-missing
 
 cmake -S . -B build/plain -G Ninja
 cmake --build build/plain --target TarvikSlave -j "$(nproc)"

@@ -58,7 +58,12 @@ bool ConnectionManager::OpenEntry(int32_t port, bool udp) {
 void ConnectionManager::Winsock_Connect_ConnectionRequest(int32_t requestID) {
     WinsockControl& data = sockets_.Winsock_Data;
     // One master at a time: the newest is served, the one in use dropped.
-    if (data.State() != kSocketClosed) data.Close();
+    if (data.State() != kSocketClosed) {
+        data.Close();
+        // The status bar compares by socket state, which is connected before
+        // and after: show the drop, so the new peer's address replaces the old.
+        status_.RefreshStatusBar();
+    }
     engine_.ResetForNewConnection();
     dispatcher_.ResetPacketsSent();
     data.Accept(requestID);  // a failed accept leaves the socket closed

@@ -11,6 +11,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <algorithm>
 
 namespace tarvik {
@@ -123,7 +125,7 @@ bool WinsockControl::Bind() {
     }
     udp_ = udp;
     state_ = kSocketOpen;
-    connect(udp_, &QUdpSocket::readyRead, this, &WinsockControl::ScheduleArrival);
+    connect(udp_, &QUdpSocket::readyRead, this, &WinsockControl::OnReadyRead);
     // A datagram socket outlives the errors of single sends; they are reported
     // and change nothing.
     const uint64_t generation = generation_;
@@ -232,7 +234,7 @@ void WinsockControl::AdoptSocket(QTcpSocket* socket) {
     // Qt may signal from inside our own calls; every signal only posts an
     // event, which the event loop delivers later if the connection is still
     // the current one.
-    connect(socket, &QTcpSocket::readyRead, this, &WinsockControl::ScheduleArrival);
+    connect(socket, &QTcpSocket::readyRead, this, &WinsockControl::OnReadyRead);
     connect(socket, &QTcpSocket::bytesWritten, this, [this] {
         if (awaitingDrain_ && BytesToWrite() <= kWriteBacklogBytes) {
             awaitingDrain_ = false;
@@ -280,15 +282,48 @@ bool WinsockControl::SendData(const Packet& data) {
         lastError_ = QStringLiteral("Not connected");
         return false;
     }
-    const qint64 queued = tcp_->write(data.data(), static_cast<qint64>(data.size()));
-    if (queued != static_cast<qint64>(data.size())) {
+    // The answers to one arrival go out together when its handler is done:
+    // a batch of requests gets one write, not one small write per answer.
+    if (delivering_) {
+        outgoing_ += data;
+        return true;
+    }
+    return WriteOut(data);
+}
+
+bool WinsockControl::WriteOut(const Packet& bytes) {
+    std::size_t sent = 0;
+    // While the socket holds nothing back, the bytes go straight to the
+    // system, without arming and disarming its write notifier for every
+    // answer (each costs the loop a wake-up). Whatever the system does not
+    // take the socket queues behind, and writes in order once the peer reads.
+    const int fd = static_cast<int>(tcp_->socketDescriptor());
+    if (fd >= 0 && tcp_->bytesToWrite() == 0) {
+        while (sent < bytes.size()) {
+            const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent,
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                sent += static_cast<std::size_t>(n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                break;  // full, or broken: the socket's own write reports that
+            }
+        }
+    }
+    if (sent == bytes.size()) return true;
+    const qint64 rest = static_cast<qint64>(bytes.size() - sent);
+    const qint64 queued = tcp_->write(bytes.data() + sent, rest);
+    if (queued != rest) {
         lastError_ = tcp_->errorString();
         return false;
     }
     return true;
 }
 
-int64_t WinsockControl::BytesToWrite() const { return tcp_ != nullptr ? tcp_->bytesToWrite() : 0; }
+int64_t WinsockControl::BytesToWrite() const {
+    return (tcp_ != nullptr ? tcp_->bytesToWrite() : 0) + static_cast<int64_t>(outgoing_.size());
+}
 
 Packet WinsockControl::GetData() {
     if (protocol_ == SocketProtocol::Udp) {
@@ -333,6 +368,7 @@ void WinsockControl::DropEverything() {
     ClosePendingRequests();
     if (tcp_ != nullptr) {
         disconnect(tcp_, nullptr, this, nullptr);
+        if (!outgoing_.empty()) WriteOut(outgoing_);
         tcp_->flush();  // hand what is queued to the system before closing
         tcp_->abort();
         tcp_->deleteLater();
@@ -344,6 +380,7 @@ void WinsockControl::DropEverything() {
         udp_->deleteLater();
         udp_ = nullptr;
     }
+    outgoing_.clear();
     heldDatagram_.clear();
     holdingDatagram_ = false;
 }
@@ -360,6 +397,17 @@ void WinsockControl::PostError(int number, const QString& description) {
             DeliverError(generation, number, description);
         },
         Qt::QueuedConnection);
+}
+
+void WinsockControl::OnReadyRead() {
+    // The socket says so only from the event loop, never inside a call of
+    // ours, so the arrival is raised right here rather than a pass of the
+    // loop later. One already on its way takes these bytes too.
+    if (arrivalPosted_ || delivering_) {
+        ScheduleArrival();
+        return;
+    }
+    DeliverArrival(generation_);
 }
 
 void WinsockControl::ScheduleArrival() {
@@ -425,7 +473,24 @@ void WinsockControl::DeliverArrival(uint64_t generation) {
     // UDP raises an arrival for an empty datagram too; TCP only for bytes.
     const bool raise = protocol_ == SocketProtocol::Udp ? pending >= 0 : pending > 0;
     if (!raise) return;
+    RaiseArrival(pending);
+}
+
+void WinsockControl::RaiseArrival(int64_t pending) {
+    const bool outer = delivering_;
+    delivering_ = true;
     emit DataArrival(static_cast<int32_t>(std::min<int64_t>(pending, INT32_MAX)));
+    delivering_ = outer;
+    if (outer) return;  // the outermost handler sends for all
+    // The handler's answers leave now, in one write. Had it closed the
+    // connection, they went out before the close; had it taken a new one,
+    // they were meant for that.
+    if (!outgoing_.empty() && tcp_ != nullptr && state_ == kSocketConnected) {
+        const Packet answers = std::move(outgoing_);
+        outgoing_.clear();
+        WriteOut(answers);
+    }
+    outgoing_.clear();
 }
 
 void WinsockControl::DeliverPeerClosed(uint64_t generation) {
@@ -434,7 +499,7 @@ void WinsockControl::DeliverPeerClosed(uint64_t generation) {
     // Bytes that came before the peer's close are handed out before the close.
     const int64_t pending = tcp_->bytesAvailable();
     if (pending > 0) {
-        emit DataArrival(static_cast<int32_t>(std::min<int64_t>(pending, INT32_MAX)));
+        RaiseArrival(pending);
         if (generation != generation_ || tcp_ == nullptr) return;
         if (tcp_->bytesAvailable() < pending) {
             QMetaObject::invokeMethod(

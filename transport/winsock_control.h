@@ -100,8 +100,9 @@ public:
     // False only when the control is not a closed TCP control.
     bool Connect();
 
-    // Queues the bytes on the connection (TCP, written once control returns
-    // to the event loop) or sends them as one datagram to RemoteHost:
+    // Sends the bytes on the connection (TCP: at once, or together with the
+    // rest when the DataArrival handler that sends them returns; what the
+    // system cannot take yet is queued) or as one datagram to RemoteHost:
     // RemotePort (UDP). True when accepted.
     bool SendData(const Packet& data);
 
@@ -112,7 +113,8 @@ public:
     // Closes without raising any event; State becomes 0.
     void Close();
 
-    // Bytes SendData queued on the connection and not yet written.
+    // Bytes SendData accepted for the connection and not yet handed to the
+    // system.
     int64_t BytesToWrite() const;
 
     // Why the latest call failed, for diagnostics only.
@@ -142,6 +144,9 @@ private:
     void DeliverArrival(uint64_t generation);
     void DeliverPeerClosed(uint64_t generation);
     void DeliverError(uint64_t generation, int number, const QString& description);
+    void OnReadyRead();
+    void RaiseArrival(int64_t pending);
+    bool WriteOut(const Packet& bytes);
 
     int64_t PendingBytes();
     void RememberPeer();
@@ -158,6 +163,9 @@ private:
     // the value of their time and are dropped when it has moved on.
     uint64_t generation_ = 0;
     bool arrivalPosted_ = false;
+    // Inside a DataArrival handler: TCP sends gather in outgoing_.
+    bool delivering_ = false;
+    Packet outgoing_;
     bool errorRaised_ = false;
     bool awaitingDrain_ = false;
     int lookupId_ = -1;

@@ -4,14 +4,21 @@
 // traffic costs one repaint per frame, not one per line.
 #pragma once
 
+#include <QAbstractItemDelegate>
 #include <QAbstractListModel>
+#include <QFont>
 #include <QTimer>
 #include <cstdint>
+#include <string_view>
 
 #include "engine/ports.h"
 #include "ui/trace_model.h"
 
 namespace tarvik {
+
+// One frame of the primary screen, in whole milliseconds: no display of the
+// window changes more often than this.
+int ScreenFrameIntervalMs();
 
 class DebugListModel final : public QAbstractListModel, public TraceWriter {
     Q_OBJECT
@@ -20,6 +27,11 @@ public:
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    // The line a row shows, without a copy; empty outside the rows.
+    std::string_view LineText(int row) const;
+    // Length of the longest line among the rows, in characters.
+    std::size_t LongestLineLength() const { return longestLine_; }
 
     void TraceRaw(std::string_view mark, const Packet& packet) override;
     void TraceRequest(const MbapHeader& header, std::string_view text) override;
@@ -49,8 +61,53 @@ private:
     uint64_t shownFirst_ = 0;
     int shownCount_ = 0;
     uint64_t shownRevision_ = 0;
+    std::size_t longestLine_ = 0;
     // Serial of the line the writers last selected; -1 when none.
     int64_t writerSelectedSerial_ = -1;
+};
+
+// Columns [First, End) of a line that fall inside a visible stretch.
+struct ColumnSpan {
+    std::size_t First = 0;
+    std::size_t End = 0;
+    bool Empty() const { return End <= First; }
+};
+
+// The columns of a line of `length` characters, its first cell starting at
+// `lineLeft` with cells `cell` wide, that touch [visibleLeft, visibleRight).
+ColumnSpan VisibleColumns(double lineLeft, double cell, std::size_t length, double visibleLeft,
+                          double visibleRight);
+
+// Paints the debug list's rows. Every character takes one cell of the same
+// width, so the columns in view follow from the scroll position alone, and
+// only they are drawn: a dump line of 64 KiB costs a repaint no more than a
+// line that fits the list. The row's width is that of the longest line, for
+// the horizontal scroll bar.
+class DebugLineDelegate final : public QAbstractItemDelegate {
+    Q_OBJECT
+public:
+    explicit DebugLineDelegate(const DebugListModel& model, QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // Width of one character cell in `font`.
+    double CellWidth(const QFont& font) const { return MetricsFor(font).cell; }
+
+private:
+    struct Metrics {
+        double cell = 0.0;        // the widest printable ASCII character
+        bool fixedPitch = false;  // every printable ASCII character is that wide
+        double ascent = 0.0;
+        double height = 0.0;
+    };
+    const Metrics& MetricsFor(const QFont& font) const;
+
+    const DebugListModel& model_;
+    mutable QFont metricsFont_;
+    mutable Metrics metrics_;
+    mutable bool haveMetrics_ = false;
 };
 
 }  // namespace tarvik

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -234,7 +235,14 @@ void TarvikSlave_Main::BuildDebugList() {
     listDebug_ =
         Place(new QListView(centralWidget()), "List_Debug", TwipsRect(72, 3420, 4992, 2400));
     listDebug_->setModel(debugList_);
-    // Every row is one line high: a long dump costs only the part in view.
+    // Hex dumps line up in columns, and a column's place follows from its
+    // number alone: the delegate draws only the columns in view.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPixelSize(kFontPixels);
+    listDebug_->setFont(fixed);
+    listDebug_->setItemDelegate(new DebugLineDelegate(*debugList_, listDebug_));
+    // Every row is one line high, so a layout asks the delegate for one size
+    // instead of measuring every line.
     listDebug_->setUniformItemSizes(true);
     listDebug_->setTextElideMode(Qt::ElideNone);
     listDebug_->setSelectionMode(QAbstractItemView::SingleSelection);

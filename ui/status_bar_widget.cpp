@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QLocale>
 
+#include <algorithm>
+
+#include "ui/debug_list_model.h"
 #include "ui/twips.h"
 
 namespace tarvik {
@@ -31,6 +34,30 @@ void SetIfChanged(QLabel& label, const QString& text) {
     if (label.text() != text) label.setText(text);
 }
 
+bool IsCounter(int panel) { return panel == kReceivedPanel || panel == kSentPanel; }
+
+// A panel whose size may change makes the whole bar lay itself out and
+// repaint at every new text. The counters therefore keep a fixed size: the
+// height the bar gave them, and the designed width or what a long count
+// needs, changed only when the number of digits changes.
+void FitCounterSize(QLabel& label, int designedWidthPx) {
+    // Measured from the text: a label's size hint never goes below its
+    // minimum width, so it cannot tell when a short count fits again.
+    const QFontMetrics metrics = label.fontMetrics();
+    const QMargins margins = label.contentsMargins();
+    const int textWidth = std::max(metrics.horizontalAdvance(label.text()),
+                                   metrics.boundingRect(label.text()).width());
+    const int wanted = std::max(designedWidthPx, textWidth + 2 * label.margin() + margins.left() +
+                                                     margins.right());
+    if (label.minimumWidth() != wanted || label.maximumWidth() != wanted) {
+        label.setMinimumWidth(wanted);
+        label.setMaximumWidth(wanted);
+    }
+    if (label.isVisible() && label.minimumHeight() != label.maximumHeight()) {
+        label.setFixedHeight(label.height());
+    }
+}
+
 }  // namespace
 
 StatusBarWidget::StatusBarWidget(QWidget* parent) : QStatusBar(parent) {
@@ -44,6 +71,7 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QStatusBar(parent) {
         label->setTextFormat(Qt::PlainText);
         label->setToolTip(QString::fromLatin1(design.hint));
         label->setMinimumWidth(Px(design.minWidthTwips));
+        if (IsCounter(i + 1)) label->setMaximumWidth(Px(design.minWidthTwips));
         label->setAlignment(design.alignment);
         panels_[static_cast<std::size_t>(i)] = label;
         // The connection panel takes whatever width the others leave.
@@ -56,6 +84,12 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QStatusBar(parent) {
     UpdateClock();
     connect(&clockTimer_, &QTimer::timeout, this, &StatusBarWidget::UpdateClock);
     clockTimer_.start(kClockCheckMs);
+
+    frameMs_ = ScreenFrameIntervalMs();
+    clock_.start();
+    countersPaintedAtMs_ = -frameMs_;
+    counterFrame_.setSingleShot(true);
+    connect(&counterFrame_, &QTimer::timeout, this, &StatusBarWidget::RepaintCounters);
 }
 
 QLabel* StatusBarWidget::Panel(int panel) const {
@@ -69,8 +103,35 @@ std::string StatusBarWidget::PanelText(int panel) const {
 }
 
 void StatusBarWidget::SetPanelText(int panel, std::string_view text) {
-    if (QLabel* label = Panel(panel)) {
-        label->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    QLabel* label = Panel(panel);
+    if (label == nullptr) return;
+    const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (!IsCounter(panel)) {
+        label->setText(shown);
+        return;
+    }
+    const bool resize = shown.size() != label->text().size() ||
+                        label->minimumHeight() != label->maximumHeight();
+    const int64_t sincePainted = clock_.elapsed() - countersPaintedAtMs_;
+    if (counterFrame_.isActive() || sincePainted < frameMs_) {
+        // The text is current at once, its repaint waits: a widget with
+        // updates off takes the text and schedules nothing.
+        if (!counterFrame_.isActive()) counterFrame_.start(static_cast<int>(frameMs_ - sincePainted));
+        label->setUpdatesEnabled(false);
+    } else {
+        countersPaintedAtMs_ = clock_.elapsed();
+    }
+    label->setText(shown);
+    if (resize) FitCounterSize(*label, Px(kPanels[static_cast<std::size_t>(panel - 1)].minWidthTwips));
+}
+
+void StatusBarWidget::RepaintCounters() {
+    counterFrame_.stop();
+    countersPaintedAtMs_ = clock_.elapsed();
+    for (const int panel : {kReceivedPanel, kSentPanel}) {
+        // Turning updates back on repaints the panel once, with its last text.
+        QLabel& label = *Panel(panel);
+        if (!label.updatesEnabled()) label.setUpdatesEnabled(true);
     }
 }
 

@@ -1,11 +1,19 @@
 // The window's status bar: five panels (connection, received, sent, date,
 // time). The date and time panels keep themselves current; the other three
 // are written through StatusPanels by the status-bar refresh.
+//
+// The counters change with every packet, thousands of times a second under
+// load, and every repaint costs far more than the packet. A counter's text
+// is always current; its repaint comes at once when the counters were last
+// repainted a screen frame ago or more, otherwise at the end of that frame:
+// at most one repaint a frame, never more than a frame behind.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QStatusBar>
 #include <QTimer>
 #include <array>
+#include <cstdint>
 
 #include "ui/status_bar_logic.h"
 
@@ -28,9 +36,18 @@ public:
     // the bar's own one-second timer.
     void UpdateClock();
 
+    // Repaints counter panels whose repaint waits for the end of the frame.
+    void RepaintCounters();
+
 private:
     std::array<QLabel*, kPanelCount> panels_{};
     QTimer clockTimer_;
+    // When the counters were last repainted, on clock_.
+    QElapsedTimer clock_;
+    int64_t countersPaintedAtMs_ = 0;
+    int frameMs_ = 0;
+    // Runs while a counter's repaint waits for the end of the frame.
+    QTimer counterFrame_;
 };
 
 }  // namespace tarvik

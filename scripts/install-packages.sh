@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The Debian 12 packages that building, running and testing the emulator need,
+# in one list for the start script and CI alike.
+#
+#   bash scripts/install-packages.sh                 apt-get update, then install them all
+#   bash scripts/install-packages.sh --only-missing  the same, but only when one is missing
+#
+# apt-get runs through sudo when not run as root.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config             # the build
+  qt6-base-dev                                 # the window and the sockets
+  libgtest-dev libgmock-dev libmodbus-dev      # the tests (the build configures them too)
+  clang libclang-rt-14-dev libbenchmark-dev    # the sanitized build and the benchmarks
+  xvfb                                         # a virtual display for the tests
+)
+
+if [[ "${1:-}" == "--only-missing" ]]; then
+  missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]})) || exit 0
+  packages=("${missing[@]}")
+  echo "Installing missing packages: ${packages[*]}" >&2
+fi
+
+as_root=()
+[[ $(id -u) -ne 0 ]] && as_root=(sudo)
+
+"${as_root[@]}" apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${packages[@]}"

@@ -1,0 +1,160 @@
+#include "tests/app/in_process_support.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QNetworkDatagram>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+#include "ui/status_bar_widget.h"
+
+namespace tarvik::testing {
+namespace {
+
+// One QApplication for every test of the executable, offscreen unless the
+// environment names a platform.
+class QtApplication final : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+        QApplication::setFont(WindowFont());
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[24] = "program_in_process";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+Bytes FromQt(const QByteArray& bytes) {
+    return Bytes(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    if (done()) return true;
+    const QDeadlineTimer deadline(ms);
+    // Wakes the loop now and then so the deadline is seen when no event comes.
+    QTimer wake;
+    wake.start(5);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (done()) return true;
+    }
+    return done();
+}
+
+void RunEventsFor(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+std::string ServerIni(const std::string& localPortLines, bool simulatePAT) {
+    return std::string("; written by the test\r\n[General]\r\nSocketServer=1\r\n") +
+           "SimulatePAT=" + (simulatePAT ? "1" : "0") + "\r\n[LocalPorts]\r\n" + localPortLines;
+}
+
+ProgramUnderTest::ProgramUnderTest(const std::string& iniText) {
+    QFile ini(folder_.filePath(QStringLiteral("TarvikSlave.ini")));
+    if (!ini.open(QIODevice::WriteOnly) ||
+        ini.write(iniText.data(), static_cast<qint64>(iniText.size())) !=
+            static_cast<qint64>(iniText.size())) {
+        ADD_FAILURE() << "cannot write the settings file in " << folder_.path().toStdString();
+    }
+    ini.close();
+    program_ = std::make_unique<SlaveProgram>(folder_.path().toStdString() + "/");
+    outcome_ = program_->Form_Load();
+}
+
+bool ProgramUnderTest::Show() {
+    Window().show();
+    return QTest::qWaitForWindowExposed(&Window(), kWaitMs);
+}
+
+std::string ProgramUnderTest::Title() const {
+    return program_->Window().windowTitle().toStdString();
+}
+
+std::string ProgramUnderTest::Panel(const char* hint) const {
+    const StatusBarWidget* bar = program_->Window().StatusBar();
+    for (int panel = 1; panel <= kPanelCount; ++panel) {
+        if (bar->Panel(panel)->toolTip() == QLatin1String(hint)) {
+            return bar->Panel(panel)->text().toStdString();
+        }
+    }
+    ADD_FAILURE() << "no status-bar panel with the hint " << hint;
+    return {};
+}
+
+std::vector<std::string> ProgramUnderTest::Trace() const {
+    const TraceModel& trace = program_->Trace();
+    std::vector<std::string> lines;
+    for (std::size_t row = 0; row < trace.LineCount(); ++row) {
+        const std::string& line = trace.Line(row);
+        const std::size_t blank = line.find(' ');
+        lines.push_back(blank == std::string::npos ? line : line.substr(blank + 1));
+    }
+    return lines;
+}
+
+bool QtMaster::Connect(int port) {
+    socket_.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+    // A refused connection ends the wait at once instead of at the bound.
+    WaitUntil([this] {
+        return socket_.state() == QAbstractSocket::ConnectedState ||
+               socket_.state() == QAbstractSocket::UnconnectedState;
+    });
+    return socket_.state() == QAbstractSocket::ConnectedState;
+}
+
+void QtMaster::Send(const Bytes& bytes) {
+    socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    socket_.flush();
+}
+
+std::optional<Bytes> QtMaster::ReceiveFrame(int ms) {
+    const QDeadlineTimer deadline(ms);
+    if (!WaitUntil([this] { return socket_.bytesAvailable() >= 6; }, ms)) return std::nullopt;
+    const QByteArray head = socket_.peek(6);
+    const qint64 length = (static_cast<unsigned char>(head[4]) << 8) | static_cast<unsigned char>(head[5]);
+    const int left = static_cast<int>(deadline.remainingTime());
+    if (!WaitUntil([&] { return socket_.bytesAvailable() >= 6 + length; }, left)) return std::nullopt;
+    return FromQt(socket_.read(6 + length));
+}
+
+Bytes QtMaster::Arrived() {
+    QCoreApplication::processEvents();
+    return FromQt(socket_.readAll());
+}
+
+bool QtMaster::WaitClosed(int ms) {
+    return WaitUntil([this] { return socket_.state() == QAbstractSocket::UnconnectedState; }, ms);
+}
+
+QtUdpMaster::QtUdpMaster() { socket_.bind(QHostAddress::LocalHost, 0); }
+
+void QtUdpMaster::SendTo(int port, const Bytes& datagram) {
+    socket_.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()), QHostAddress::LocalHost,
+                          static_cast<quint16>(port));
+}
+
+std::optional<Bytes> QtUdpMaster::Receive(int ms) {
+    if (!WaitUntil([this] { return socket_.hasPendingDatagrams(); }, ms)) return std::nullopt;
+    return FromQt(socket_.receiveDatagram().data());
+}
+
+}  // namespace tarvik::testing

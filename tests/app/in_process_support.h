@@ -1,0 +1,88 @@
+// The real program on this test's own event loop: a folder with the settings
+// file a test writes, the program started from it, and masters on Qt sockets
+// that share the loop, so no wait blocks the program under test.
+#pragma once
+
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/raw_master.h"
+#include "ui/slave_program.h"
+
+namespace tarvik::testing {
+
+// Upper bound of every wait; events normally come within milliseconds.
+inline constexpr int kWaitMs = 5000;
+
+// Runs the event loop until `done` holds or `ms` have passed.
+bool WaitUntil(const std::function<bool()>& done, int ms = kWaitMs);
+// Runs the event loop for `ms`, for checks that something does NOT happen.
+void RunEventsFor(int ms);
+
+// "Tarvik Slave Emulator" settings in server mode with the given LocalPorts
+// lines, CR LF line ends as the platform's editors write them.
+std::string ServerIni(const std::string& localPortLines, bool simulatePAT = false);
+
+// The program started from a temporary folder that holds `iniText` as
+// TarvikSlave.ini; the folder goes with it.
+class ProgramUnderTest {
+public:
+    explicit ProgramUnderTest(const std::string& iniText);
+
+    SlaveProgram& Program() { return *program_; }
+    TarvikSlave_Main& Window() { return program_->Window(); }
+    StartOutcome Outcome() const { return outcome_; }
+
+    // Shows the window and waits until it is on the (offscreen) screen.
+    bool Show();
+
+    std::string Title() const;
+    // Status-bar panel text, found by the panel's hint ("Received packets").
+    std::string Panel(const char* hint) const;
+    std::string ConnectionPanel() const { return Panel("Connection state"); }
+
+    // The trace lines without their time of day, in order.
+    std::vector<std::string> Trace() const;
+
+private:
+    QTemporaryDir folder_;
+    std::unique_ptr<SlaveProgram> program_;
+    StartOutcome outcome_ = StartOutcome::Running;
+};
+
+// A Modbus master on a Qt TCP socket.
+class QtMaster {
+public:
+    bool Connect(int port);
+    void Send(const Bytes& bytes);
+    // One answer frame (6-byte prefix, then Length bytes), or nullopt.
+    std::optional<Bytes> ReceiveFrame(int ms = kWaitMs);
+    // Whatever has arrived, without waiting.
+    Bytes Arrived();
+    bool WaitClosed(int ms = kWaitMs);
+    void Close() { socket_.disconnectFromHost(); }
+    int LocalPort() const { return socket_.localPort(); }
+
+private:
+    QTcpSocket socket_;
+};
+
+// A Modbus master sending datagrams.
+class QtUdpMaster {
+public:
+    QtUdpMaster();
+    void SendTo(int port, const Bytes& datagram);
+    std::optional<Bytes> Receive(int ms = kWaitMs);
+
+private:
+    QUdpSocket socket_;
+};
+
+}  // namespace tarvik::testing
