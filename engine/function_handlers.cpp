@@ -18,6 +18,7 @@ constexpr int32_t kMaxReadQuantity = 127;
 // PDU bytes 1..4 carry address and quantity (or value) for every function.
 constexpr std::size_t kMinPduSize = 5;
 constexpr std::size_t kWriteValuesOffset = 6;
+constexpr std::string_view kRegisterLinePrefix = "Registervalue ";
 
 bool LacksAddressFields(const Packet& pdu) {
     return pdu.size() < kMinPduSize;
@@ -163,11 +164,17 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, const
     if (quantity > 0 && pdu.size() < kWriteValuesOffset + 2 * static_cast<std::size_t>(quantity)) {
         return AnswerFrameTooShort(ctx, header, 16);
     }
+    // One buffer for every register's line: a write of 100 registers writes 100.
+    std::string line(kRegisterLinePrefix);
+    line.reserve(64);
     for (int32_t i = 0; i < quantity; ++i) {
         const int32_t value = GetWord(pdu, kWriteValuesOffset + 2 * static_cast<std::size_t>(i));
         ctx.tables.HoldingRegisters[static_cast<std::size_t>(start + i)] = value;
-        ctx.trace.TraceRequest(header, "Registervalue " + Decimal(40000 + start + i) + ", value " +
-                                           Hex4(value));
+        line.resize(kRegisterLinePrefix.size());
+        line += Decimal(40000 + start + i);
+        line += ", value ";
+        line += Hex4(value);
+        ctx.trace.TraceRequest(header, line);
     }
     ctx.dispatch.DispatchAnswer(header, 16, pdu.substr(1), ctx.options.ShowRawData());
     ctx.trace.TraceAnswer(header, text);

@@ -9,7 +9,12 @@
 namespace tarvik {
 
 std::string SystemTimeOfDay() {
+    // Every trace line asks for the time; the text only changes once a second,
+    // so it is formatted once a second instead of once a line.
+    static std::time_t shownSecond = -1;
+    static std::string shownText;
     const std::time_t now = std::time(nullptr);
+    if (now == shownSecond) return shownText;
     std::tm local{};
     if (localtime_r(&now, &local) == nullptr) {
         return "00:00:00";
@@ -18,7 +23,9 @@ std::string SystemTimeOfDay() {
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min,
                   local.tm_sec);
-    return text;
+    shownSecond = now;
+    shownText = text;
+    return shownText;
 }
 
 TraceModel::TraceModel(Clock clock) : clock_(std::move(clock)) {}
