@@ -16,6 +16,7 @@
 #include <deque>
 #include <string>
 
+#include "dispatch/answer_sockets.h"
 #include "engine/packet.h"
 
 class QHostAddress;
@@ -36,7 +37,7 @@ inline constexpr int kSocketConnectionPending = 3;
 inline constexpr int kSocketResolvingHost = 4;
 inline constexpr int kSocketHostResolved = 5;
 inline constexpr int kSocketConnecting = 6;
-inline constexpr int kSocketConnected = 7;
+inline constexpr int kSocketConnected = kStateConnected;  // the state answer sending looks for
 inline constexpr int kSocketPeerClosing = 8;
 inline constexpr int kSocketError = 9;
 
