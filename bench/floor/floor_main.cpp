@@ -6,33 +6,16 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "bench/floor/floor_server.h"
-
-namespace {
-
-constexpr long kDefaultLifetime = 1800;
-constexpr long kMaxLifetime = 24 * 3600;
-
-bool ReadNumber(const char* text, long low, long high, long& value) {
-    char* end = nullptr;
-    value = std::strtol(text, &end, 10);
-    return *text != '\0' && *end == '\0' && value >= low && value <= high;
-}
-
-}  // namespace
+#include "bench/server_args.h"
 
 int main(int argc, char** argv) {
-    long port = 0;
-    long lifetime = kDefaultLifetime;
-    if (argc < 2 || argc > 3 || !ReadNumber(argv[1], 0, 65535, port) ||
-        (argc == 3 && !ReadNumber(argv[2], 1, kMaxLifetime, lifetime))) {
-        std::fprintf(stderr, "usage: tarvik_floor PORT [LIFETIME_SECONDS (1..%ld, default %ld)]\n",
-                     kMaxLifetime, kDefaultLifetime);
-        return 2;
-    }
+    tarvik::bench::ServerArgs args;
+    if (!tarvik::bench::ReadServerArgs(argc, argv, "tarvik_floor", args)) return 2;
+    const long port = args.port;
+    const long lifetime = args.lifetime;
 
     // Stop signals arrive as a readable descriptor in the one event loop.
     sigset_t stopSignals;

@@ -14,18 +14,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/server_args.h"
+
 namespace {
 
 constexpr int kRegisters = 2048;
-constexpr long kDefaultLifetime = 1800;
-constexpr long kMaxLifetime = 24 * 3600;
 constexpr int kBacklog = 16;
-
-bool ReadNumber(const char* text, long low, long high, long& value) {
-    char* end = nullptr;
-    value = std::strtol(text, &end, 10);
-    return *text != '\0' && *end == '\0' && value >= low && value <= high;
-}
 
 int ListeningPort(int fd) {
     sockaddr_in bound{};
@@ -37,14 +31,10 @@ int ListeningPort(int fd) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long port = 0;
-    long lifetime = kDefaultLifetime;
-    if (argc < 2 || argc > 3 || !ReadNumber(argv[1], 0, 65535, port) ||
-        (argc == 3 && !ReadNumber(argv[2], 1, kMaxLifetime, lifetime))) {
-        std::fprintf(stderr, "usage: tarvik_peer PORT [LIFETIME_SECONDS (1..%ld, default %ld)]\n",
-                     kMaxLifetime, kDefaultLifetime);
-        return 2;
-    }
+    tarvik::bench::ServerArgs args;
+    if (!tarvik::bench::ReadServerArgs(argc, argv, "tarvik_peer", args)) return 2;
+    const long port = args.port;
+    const long lifetime = args.lifetime;
 
     modbus_t* ctx = modbus_new_tcp("127.0.0.1", static_cast<int>(port));
     modbus_mapping_t* mapping = ctx ? modbus_mapping_new(0, 0, kRegisters, kRegisters) : nullptr;
