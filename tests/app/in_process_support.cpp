@@ -2,11 +2,8 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QNetworkDatagram>
-#include <QTimer>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -42,26 +39,6 @@ Bytes FromQt(const QByteArray& bytes) {
 }
 
 }  // namespace
-
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    if (done()) return true;
-    const QDeadlineTimer deadline(ms);
-    // Wakes the loop now and then so the deadline is seen when no event comes.
-    QTimer wake;
-    wake.start(5);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (done()) return true;
-    }
-    return done();
-}
-
-void RunEventsFor(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 std::string ServerIni(const std::string& localPortLines, bool simulatePAT) {
     return std::string("; written by the test\r\n[General]\r\nSocketServer=1\r\n") +
@@ -143,18 +120,6 @@ Bytes QtMaster::Arrived() {
 
 bool QtMaster::WaitClosed(int ms) {
     return WaitUntil([this] { return socket_.state() == QAbstractSocket::UnconnectedState; }, ms);
-}
-
-QtUdpMaster::QtUdpMaster() { socket_.bind(QHostAddress::LocalHost, 0); }
-
-void QtUdpMaster::SendTo(int port, const Bytes& datagram) {
-    socket_.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()), QHostAddress::LocalHost,
-                          static_cast<quint16>(port));
-}
-
-std::optional<Bytes> QtUdpMaster::Receive(int ms) {
-    if (!WaitUntil([this] { return socket_.hasPendingDatagrams(); }, ms)) return std::nullopt;
-    return FromQt(socket_.receiveDatagram().data());
 }
 
 }  // namespace tarvik::testing

@@ -5,26 +5,21 @@
 
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QUdpSocket>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/support/event_waits.h"
 #include "tests/support/raw_master.h"
 #include "ui/slave_program.h"
 
 namespace tarvik::testing {
 
-// Upper bound of every wait; events normally come within milliseconds.
-inline constexpr int kWaitMs = 5000;
-
-// Runs the event loop until `done` holds or `ms` have passed.
-bool WaitUntil(const std::function<bool()>& done, int ms = kWaitMs);
-// Runs the event loop for `ms`, for checks that something does NOT happen.
-void RunEventsFor(int ms);
+using test::kWaitMs;
+using test::RunEventsFor;
+using test::WaitUntil;
 
 // "Tarvik Slave Emulator" settings in server mode with the given LocalPorts
 // lines, CR LF line ends as the platform's editors write them.
@@ -72,17 +67,6 @@ public:
 
 private:
     QTcpSocket socket_;
-};
-
-// A Modbus master sending datagrams.
-class QtUdpMaster {
-public:
-    QtUdpMaster();
-    void SendTo(int port, const Bytes& datagram);
-    std::optional<Bytes> Receive(int ms = kWaitMs);
-
-private:
-    QUdpSocket socket_;
 };
 
 }  // namespace tarvik::testing

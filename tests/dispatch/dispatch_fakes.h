@@ -3,8 +3,6 @@
 // sends and refreshes across all of them.
 #pragma once
 
-#include <cstdio>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,35 +10,18 @@
 #include "dispatch/answer_dispatcher.h"
 #include "dispatch/answer_sockets.h"
 #include "engine/ports.h"
+#include "tests/support/hex_bytes.h"
 
 namespace tarvik::testing {
 
 using Log = std::vector<std::string>;
 
-// "00 01 0A" -> bytes.
-inline Packet Bytes(const std::string& hex) {
-    Packet out;
-    std::istringstream in(hex);
-    std::string pair;
-    while (in >> pair) out.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
-    return out;
+// Long frames only by their size, to keep logs small.
+inline std::string LogForm(const Packet& frame) {
+    return frame.size() > 64 ? std::to_string(frame.size()) + " bytes" : HexOf(frame);
 }
 
-// bytes -> "00 01 0A"; long frames only by their size, to keep logs small.
-inline std::string HexOf(const Packet& bytes) {
-    if (bytes.size() > 64) return std::to_string(bytes.size()) + " bytes";
-    std::string text;
-    for (const char byte : bytes) {
-        char group[4];
-        std::snprintf(group, sizeof group, "%02X ", static_cast<unsigned char>(byte));
-        text += group;
-    }
-    if (!text.empty()) text.pop_back();
-    return text;
-}
-
-class FakeOptions : public OperatorOptions {
-public:
+struct FakeOptions : OperatorOptions {
     bool ShowRawData() const override { return true; }
     bool ShowReads() const override { return true; }
     bool DontAnswer() const override { return false; }
@@ -51,65 +32,43 @@ public:
     std::string delayText = "200";
 };
 
-class RecordingTrace : public TraceWriter {
-public:
-    explicit RecordingTrace(Log& log) : log_(log) {}
+// Trace, sockets and status bar in one: they all write to the same log.
+struct LoggingPorts : TraceWriter, AnswerSockets, StatusRefresh {
     void TraceRaw(std::string_view mark, const Packet& packet) override {
-        log_.push_back("raw " + std::string(mark) + " " + HexOf(packet));
+        log.push_back("raw " + std::string(mark) + " " + LogForm(packet));
     }
     void TraceRequest(const MbapHeader& header, std::string_view text) override {
-        log_.push_back("request " + std::to_string(header.TransactionIdentifier) + " " +
-                       std::string(text));
+        log.push_back("request " + std::to_string(header.TransactionIdentifier) + " " + std::string(text));
     }
     void TraceAnswer(const MbapHeader& header, std::string_view text) override {
-        log_.push_back("answer " + std::to_string(header.TransactionIdentifier) + " " +
-                       std::string(text));
+        log.push_back("answer " + std::to_string(header.TransactionIdentifier) + " " + std::string(text));
     }
-
-private:
-    Log& log_;
-};
-
-class FakeSockets : public AnswerSockets {
-public:
-    explicit FakeSockets(Log& log) : log_(log) {}
     bool UdpMode() const override { return udp; }
     int DataState() const override { return state; }
     bool SendUdp(const Packet& frame) override { return Record("udp", frame); }
     bool SendData(const Packet& frame) override { return Record("data", frame); }
+    void RefreshStatusBar() override { log.push_back("refresh"); }
 
+    Log log;
     bool udp = false;
     int state = kStateConnected;
     bool accept = true;
-    // Transaction identifier of every frame handed over, accepted or not.
-    std::vector<int> sentIds;
+    std::vector<int> sentIds;  // transaction identifier of every frame handed over, accepted or not
 
 private:
     bool Record(const char* socket, const Packet& frame) {
-        log_.push_back(std::string(socket) + " " + HexOf(frame));
+        log.push_back(std::string(socket) + " " + LogForm(frame));
         sentIds.push_back(GetWord(frame, 0));
         return accept;
     }
-    Log& log_;
-};
-
-class CountingStatus : public StatusRefresh {
-public:
-    explicit CountingStatus(Log& log) : log_(log) {}
-    void RefreshStatusBar() override { log_.push_back("refresh"); }
-
-private:
-    Log& log_;
 };
 
 // A dispatcher wired to the fakes above, TCP connected, "Delay answer" clear.
 struct DispatchRig {
-    Log log;
     FakeOptions options;
-    RecordingTrace trace{log};
-    FakeSockets sockets{log};
-    CountingStatus status{log};
-    AnswerDispatcher dispatcher{options, trace, sockets, status};
+    LoggingPorts ports;
+    AnswerDispatcher dispatcher{options, ports, ports, ports};
+    Log& log = ports.log;
 
     // A Read Holding Registers answer told apart by its transaction identifier.
     void Answer(int id, bool view = false) {
@@ -120,6 +79,11 @@ struct DispatchRig {
     }
     void Ticks(int count) {
         for (int i = 0; i < count; ++i) dispatcher.Timer_Send_Timer();
+    }
+    std::vector<int> QueuedIds() const {
+        std::vector<int> ids;
+        for (const cQueuedAnswer& entry : dispatcher.AnswerQueue()) ids.push_back(GetWord(entry.QueuedPacket, 0));
+        return ids;
     }
 };
 

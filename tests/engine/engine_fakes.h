@@ -3,47 +3,39 @@
 #pragma once
 
 #include <deque>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/slave_engine.h"
 #include "engine/text_forms.h"
+#include "tests/support/hex_bytes.h"
 
 namespace tarvik::testing {
 
-// "00 01 0A" -> bytes.
-inline Packet Bytes(const std::string& hex) {
-    Packet out;
-    std::istringstream in(hex);
-    std::string pair;
-    while (in >> pair) out.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
-    return out;
-}
-
-// bytes -> "00 01 0A".
-inline std::string HexOf(const Packet& packet) {
-    std::string text;
-    for (unsigned char b : packet) {
-        if (!text.empty()) text += ' ';
-        text += Hex2(b);
-    }
-    return text;
-}
+using Lines = std::vector<std::string>;
 
 struct FakeOptions : OperatorOptions {
-    bool showRaw = true, showReads = true, dontAnswer = false, delay = false;
-    std::string delayText = "200";
+    bool showRaw = false, showReads = true, dontAnswer = false;
     bool ShowRawData() const override { return showRaw; }
     bool ShowReads() const override { return showReads; }
     bool DontAnswer() const override { return dontAnswer; }
-    bool DelayAnswer() const override { return delay; }
-    std::string DelayText() const override { return delayText; }
+    bool DelayAnswer() const override { return false; }
+    std::string DelayText() const override { return "200"; }
 };
 
-// Lines as "RAW <- 00 01", "REQ 0001 text", "ANS 0001 0000 text".
-struct RecordingTrace : TraceWriter {
-    std::vector<std::string> lines;
+// Lines as "RAW <- 00 01", "REQ 0001 text", "ANS 0001 0000 text", and
+// "DISPATCH 3" where an answer was handed on.
+struct Recorder : TraceWriter, AnswerDispatch, StatusRefresh {
+    struct Answer {
+        std::string wire;  // the frame as it goes on the wire
+        int functionByte;
+        std::size_t dataSize;
+        bool view;
+    };
+    Lines lines;
+    std::vector<Answer> answers;
+    int refreshes = 0;
+
     void TraceRaw(std::string_view mark, const Packet& packet) override {
         lines.push_back("RAW " + std::string(mark) + " " + HexOf(packet));
     }
@@ -54,37 +46,15 @@ struct RecordingTrace : TraceWriter {
         lines.push_back("ANS " + Hex4(h.TransactionIdentifier) + " " + Hex4(h.ProtocolIdentifier) +
                         " " + std::string(text));
     }
-};
-
-struct DispatchedAnswer {
-    MbapHeader header;
-    int functionByte;
-    Packet data;
-    bool view;
-    // The frame as it goes on the wire.
-    std::string WireHex() const {
-        Packet frame;
-        AppendWord(frame, header.TransactionIdentifier);
-        AppendWord(frame, header.ProtocolIdentifier);
-        AppendWord(frame, static_cast<int32_t>(data.size()) + 2);
-        frame.push_back(static_cast<char>(header.UnitIdentifier));
-        frame.push_back(static_cast<char>(functionByte));
-        frame += data;
-        return HexOf(frame);
-    }
-};
-
-struct RecordingDispatch : AnswerDispatch {
-    std::vector<DispatchedAnswer> answers;
-    RecordingTrace* trace = nullptr;  // marks where in the trace each answer was handed on
     void DispatchAnswer(const MbapHeader& h, int fb, const Packet& data, bool view) override {
-        answers.push_back({h, fb, data, view});
-        if (trace) trace->lines.push_back("DISPATCH " + Decimal(fb));
+        Packet frame;
+        AppendWord(frame, h.TransactionIdentifier);
+        AppendWord(frame, h.ProtocolIdentifier);
+        AppendWord(frame, static_cast<int32_t>(data.size()) + 2);
+        frame += ByteOf(h.UnitIdentifier) + ByteOf(fb) + data;
+        answers.push_back({HexOf(frame), fb, data.size(), view});
+        lines.push_back("DISPATCH " + Decimal(fb));
     }
-};
-
-struct CountingStatus : StatusRefresh {
-    int refreshes = 0;
     void RefreshStatusBar() override { ++refreshes; }
 };
 
@@ -92,28 +62,24 @@ struct ScriptedRandom : RandomSource {
     std::deque<double> values;
     double NextUniform() override {
         if (values.empty()) return 0.0;
-        double v = values.front();
+        const double v = values.front();
         values.pop_front();
         return v;
     }
 };
 
-// An engine with every port recorded; options at the window's start values.
+// An engine with every port recorded; "Show raw data" clear unless a test sets it.
 struct EngineRig {
     FakeOptions options;
-    RecordingTrace trace;
-    RecordingDispatch dispatch;
-    CountingStatus status;
+    Recorder rec;
     ScriptedRandom random;
-    SlaveEngine engine{EnginePorts{options, trace, dispatch, status, random}, false};
+    SlaveEngine engine;
 
     explicit EngineRig(bool simulatePAT = false)
-        : engine(EnginePorts{options, trace, dispatch, status, random}, simulatePAT) {
-        dispatch.trace = &trace;
-    }
+        : engine(EnginePorts{options, rec, rec, rec, random}, simulatePAT) {}
     ArrivalOutcome Feed(const std::string& hex) { return engine.ProcessPacket(Bytes(hex)); }
     RegisterTable& Holding() { return engine.Registers().HoldingRegisters; }
-    RegisterTable& Input() { return engine.Registers().InputRegisters; }
+    std::string LastWire() const { return rec.answers.back().wire; }
 };
 
 }  // namespace tarvik::testing

@@ -126,18 +126,4 @@ int ProgramProcess::OpenDescriptors() const {
     return count;
 }
 
-long ProgramProcess::ResidentKiB() const {
-    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(4096, '\n');
-    }
-    return -1;
-}
-
 }  // namespace tarvik::testing

@@ -21,9 +21,6 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-    pid_t Pid() const { return pid_; }
-    const std::string& Folder() const { return folder_; }
-
     // Waits until a TCP connection to 127.0.0.1:port succeeds.
     bool WaitUntilListening(int port, std::chrono::milliseconds limit) const;
 
@@ -33,9 +30,8 @@ public:
     std::optional<int> WaitForExit(std::chrono::milliseconds limit);
     bool Running();
 
-    // Open descriptors and resident memory, read from /proc.
+    // Open descriptors, read from /proc.
     int OpenDescriptors() const;
-    long ResidentKiB() const;
 
 private:
     std::string folder_;

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 namespace tarvik::testing {
 namespace {
@@ -66,8 +65,6 @@ Bytes WriteMultipleRequest(int transaction, int start, const std::string& words,
 }
 
 TcpMaster::~TcpMaster() { Close(); }
-
-TcpMaster::TcpMaster(TcpMaster&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
 bool TcpMaster::Connect(int port, std::chrono::milliseconds limit) {
     Close();
@@ -132,17 +129,6 @@ std::optional<Bytes> TcpMaster::ReceiveFrame(std::chrono::milliseconds limit) {
     Bytes rest = ReceiveBytes(length, std::chrono::milliseconds(MillisLeft(until)));
     if (rest.size() < length) return std::nullopt;
     return head + rest;
-}
-
-bool TcpMaster::WaitForClose(std::chrono::milliseconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (true) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, MillisLeft(until)) != 1) return false;
-        char buffer[65536];
-        const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (got <= 0) return true;
-    }
 }
 
 void TcpMaster::Close() {

@@ -21,8 +21,6 @@ class TcpMaster {
 public:
     TcpMaster() = default;
     ~TcpMaster();
-    TcpMaster(TcpMaster&& other) noexcept;
-    TcpMaster& operator=(TcpMaster&&) = delete;
     TcpMaster(const TcpMaster&) = delete;
 
     bool Connect(int port, std::chrono::milliseconds limit = std::chrono::seconds(5));
@@ -31,10 +29,7 @@ public:
     std::optional<Bytes> ReceiveFrame(std::chrono::milliseconds limit = std::chrono::seconds(5));
     // Exactly n bytes, or what came before the time-out/close.
     Bytes ReceiveBytes(std::size_t n, std::chrono::milliseconds limit);
-    // True when the peer closed the connection within the limit.
-    bool WaitForClose(std::chrono::milliseconds limit);
     void Close();
-    int Fd() const { return fd_; }
 
 private:
     int fd_ = -1;

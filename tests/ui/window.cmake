@@ -9,8 +9,6 @@ add_executable(window_tests
   ${CMAKE_CURRENT_LIST_DIR}/window_layout_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/register_pane_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/debug_list_window_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/status_bar_widget_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/status_bar_repaint_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/debug_line_paint_test.cpp
 )
 target_link_libraries(window_tests PRIVATE tarvik_ui Qt6::Test GTest::gtest_main)
