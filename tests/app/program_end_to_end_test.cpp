@@ -1,7 +1,6 @@
 // The built program itself, started as a user starts it, served to masters on
 // the network, and ended the two ways a script can end it.
 #include <arpa/inet.h>
-#include <modbus.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -54,29 +53,6 @@ TEST(ProgramEndToEnd, RawMasterReadsAndWritesAndSigtermEndsWithZero) {
     ASSERT_TRUE(master.Send(ReadRequest(2, 3, 6, 2)));
     EXPECT_EQ(master.ReceiveFrame(), Frame(2, 1, std::string("\x03\x04\x00\x00\x04\xD2", 6)));
     master.Close();
-
-    EXPECT_EQ(program.Terminate(20s), 0);
-}
-
-TEST(ProgramEndToEnd, LibmodbusMasterReadsWhatItWrote) {
-    const int port = PickFreeTcpPort();
-    ProgramProcess program(TARVIK_PROGRAM, ServerIni(std::to_string(port) + "=Main\r\n"));
-    ASSERT_TRUE(program.WaitUntilListening(port, 30s));
-
-    modbus_t* ctx = modbus_new_tcp("127.0.0.1", port);
-    ASSERT_NE(ctx, nullptr);
-    modbus_set_response_timeout(ctx, 5, 0);
-    ASSERT_EQ(modbus_connect(ctx), 0) << modbus_strerror(errno);
-    EXPECT_EQ(modbus_write_register(ctx, 10, 0xBEEF), 1);
-    uint16_t holding[3] = {};
-    ASSERT_EQ(modbus_read_registers(ctx, 9, 3, holding), 3);
-    EXPECT_EQ(holding[0], 0);
-    EXPECT_EQ(holding[1], 0xBEEF);
-    uint16_t input[4] = {1, 1, 1, 1};
-    ASSERT_EQ(modbus_read_input_registers(ctx, 0, 4, input), 4);
-    EXPECT_EQ(input[3], 0);
-    modbus_close(ctx);
-    modbus_free(ctx);
 
     EXPECT_EQ(program.Terminate(20s), 0);
 }

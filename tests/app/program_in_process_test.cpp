@@ -119,7 +119,7 @@ TEST_F(ProgramWithMaster, DelayAnswerHoldsTheAnswerForTheTypedMillisecondsThenDu
 }
 
 TEST_F(ProgramWithMaster, SecondMasterResetsTheCountersAndTheWindowGoesRedWhenItLeaves) {
-    EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kBackColorGreen; }));
+    EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kColourConnected; }));
     EXPECT_EQ(Background(window), QColor(0, 255, 0));
     master.Send(ReadRequest(1, 4, 0, 1));
     ASSERT_TRUE(master.ReceiveFrame());
@@ -138,12 +138,12 @@ TEST_F(ProgramWithMaster, SecondMasterResetsTheCountersAndTheWindowGoesRedWhenIt
     EXPECT_EQ(second.ReceiveFrame(), WriteSingleRequest(7, 2, 3));
     EXPECT_TRUE(WaitReceived(1));
     EXPECT_EQ(under.Panel("Sent packets"), "1");
-    EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kBackColorGreen; }));
+    EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kColourConnected; }));
 
     second.Close();
     EXPECT_TRUE(WaitUntil([&] { return under.ConnectionPanel() == "Listening at port " + std::to_string(port); }))
         << under.ConnectionPanel();
-    EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kBackColorRed; }));
+    EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kColourNotConnected; }));
     EXPECT_EQ(Background(window), QColor(255, 0, 0));
     // The counts stay until the next master is accepted.
     EXPECT_EQ(under.Panel("Received packets"), "1");

@@ -61,16 +61,15 @@ TEST_F(SectionReaderTest, CopiesTheLinesOfTheFirstMatchingSectionEachWithANul) {
     }
 }
 
-TEST_F(SectionReaderTest, RefusesTheFirstLineThatDoesNotFitAndEveryLaterOne) {
+TEST_F(SectionReaderTest, RefusesTheFirstLineThatDoesNotFitAndNeverWritesPastTheBuffer) {
     // 502=Main takes 9 of 20; the next would need 25; "5" would fit but follows.
     EXPECT_EQ(SectionOf("[LocalPorts]\r\n502=Main\r\n503=Backupxxxxx\r\n5\r\n", 20),
               "502=Main\0"s);
     EXPECT_EQ(buffer_[9], ' ');
     EXPECT_EQ(SectionOf("[LocalPorts]\r\n12345678\r\n", 10), "12345678\0"s);
     EXPECT_EQ(SectionOf("[LocalPorts]\r\n123456789\r\n", 10), "");
-}
 
-TEST_F(SectionReaderTest, NeverWritesPastAShorterBuffer) {
+    // A buffer shorter than the length it claims is never written past.
     folder_.Write(kSettingsFileName, "[LocalPorts]\r\n502\r\n503=Backup\r\n");
     std::string buffer(6, ' ');
     EXPECT_EQ(settings_.ReadSection("LocalPorts", buffer, 10240, kSettingsFileName), 4);

@@ -22,14 +22,6 @@ protected:
     SettingsFile settings_{folder_.Path()};
 };
 
-TEST_F(StartupSettingsTest, NoFileGivesClientModeWithEmptyHostAndPortZero) {
-    const StartupSettings s = ReadStartupSettings(settings_);
-    EXPECT_FALSE(s.SocketServer);
-    EXPECT_EQ(s.RemoteHost, "");
-    EXPECT_EQ(s.RemotePort, 0);
-    EXPECT_EQ(s.LocalPorts, "");
-}
-
 TEST_F(StartupSettingsTest, ReadsAServerFileWithWindowsOrLinuxLineEnds) {
     for (const char* eol : {"\r\n", "\n"}) {
         SCOPED_TRACE(::testing::PrintToString(std::string(eol)));

@@ -9,28 +9,6 @@
 namespace tarvik::testing {
 namespace {
 
-TEST(DelayQueue, QueuedAnswerIsNeitherSentNorDumpedBeforeItsTick) {
-    DispatchRig rig;
-    rig.Ticks(1);  // an empty queue is no fault
-    rig.options.delay = true;
-    rig.Answer(1, true);
-    ASSERT_EQ(rig.dispatcher.AnswerQueue().size(), 1u);
-    const cQueuedAnswer& entry = rig.dispatcher.AnswerQueue().front();
-    EXPECT_EQ(HexOf(entry.QueuedPacket), DispatchRig::Frame(1));
-    EXPECT_TRUE(entry.ViewDebugData);
-    EXPECT_EQ(rig.dispatcher.QueuedBytes(), 11u);
-
-    rig.Ticks(1);
-    EXPECT_TRUE(rig.log.empty());
-    EXPECT_EQ(rig.dispatcher.AnswerQueue().front().Delay, 100);
-
-    rig.Ticks(1);
-    EXPECT_EQ(rig.log, (Log{"raw -> " + DispatchRig::Frame(1), "data " + DispatchRig::Frame(1), "refresh"}));
-    EXPECT_TRUE(rig.dispatcher.AnswerQueue().empty());
-    EXPECT_EQ(rig.dispatcher.QueuedBytes(), 0u);
-    EXPECT_EQ(rig.dispatcher.PacketsSent(), 1);
-}
-
 TEST(DelayQueue, DelayTextSetsTheCountdownAndTheSendingTick) {
     const struct {
         const char* text;

@@ -29,7 +29,6 @@ struct Recorder : TraceWriter, AnswerDispatch, StatusRefresh {
     struct Answer {
         std::string wire;  // the frame as it goes on the wire
         int functionByte;
-        std::size_t dataSize;
         bool view;
     };
     Lines lines;
@@ -52,7 +51,7 @@ struct Recorder : TraceWriter, AnswerDispatch, StatusRefresh {
         AppendWord(frame, h.ProtocolIdentifier);
         AppendWord(frame, static_cast<int32_t>(data.size()) + 2);
         frame += ByteOf(h.UnitIdentifier) + ByteOf(fb) + data;
-        answers.push_back({HexOf(frame), fb, data.size(), view});
+        answers.push_back({HexOf(frame), fb, view});
         lines.push_back("DISPATCH " + Decimal(fb));
     }
     void RefreshStatusBar() override { ++refreshes; }

@@ -1,20 +1,7 @@
-// What the debug list's delegate draws: only the columns in view, each at
-// its column's place, however long the line.
-#include <QFontDatabase>
-#include <QListView>
-#include <QPaintEngine>
-#include <QPaintDevice>
-#include <QPainter>
-#include <QStyleOptionViewItem>
-#include <QTest>
+// The debug list's delegate draws only the columns in view, however long the line.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <memory>
-
 #include "ui/debug_list_model.h"
-#include "ui/trace_model.h"
 
 namespace tarvik {
 namespace {
@@ -45,122 +32,6 @@ TEST(VisibleColumnsTest, OnlyTheCellsTouchingTheVisibleStretchAreDrawn) {
             EXPECT_EQ(span.End, c.end) << c.left << " " << c.from;
         }
     }
-}
-
-// A paint device that keeps every piece of text drawn on it, with its place.
-class TextRecorder final : public QPaintDevice {
-public:
-    struct Piece {
-        double x;
-        QString text;
-    };
-
-    std::vector<Piece> pieces;
-
-    QPaintEngine* paintEngine() const override { return engine_.get(); }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override {
-        switch (metric) {
-            case PdmWidth: return 100000;
-            case PdmHeight: return 100;
-            case PdmDevicePixelRatio: return 1;
-            case PdmDevicePixelRatioScaled: return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
-            case PdmDepth: return 32;
-            case PdmNumColors: return 0;
-            default: return 96;  // dots per inch
-        }
-    }
-
-private:
-    class Engine final : public QPaintEngine {
-    public:
-        explicit Engine(TextRecorder& owner) : QPaintEngine(AllFeatures), owner_(owner) {}
-        bool begin(QPaintDevice*) override { return true; }
-        bool end() override { return true; }
-        void updateState(const QPaintEngineState&) override {}
-        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
-        void drawTextItem(const QPointF& p, const QTextItem& item) override {
-            owner_.pieces.push_back({p.x(), item.text()});
-        }
-        Type type() const override { return User; }
-
-    private:
-        TextRecorder& owner_;
-    };
-
-    std::unique_ptr<Engine> engine_ = std::make_unique<Engine>(*this);
-};
-
-class DebugLinePaintTest : public ::testing::Test {
-protected:
-    DebugLinePaintTest() {
-        font_.setPixelSize(9);
-        view_.setModel(&model_);
-        view_.setItemDelegate(&delegate_);
-        view_.setFont(font_);
-        view_.resize(300, 120);
-    }
-
-    void SetUp() override {
-        view_.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view_));
-    }
-
-    // Paints row 0 as the view would with the line's start `scrolled`
-    // pixels left of the viewport; returns the text drawn, in order of place,
-    // and the place of its first character.
-    std::pair<std::string, double> PaintRow(int scrolled) {
-        const double cell = delegate_.CellWidth(font_);
-        QStyleOptionViewItem option;
-        option.initFrom(&view_);
-        option.widget = &view_;
-        option.font = font_;
-        option.rect = QRect(-scrolled, 0, 1 << 22, 14);
-        TextRecorder recorder;
-        {
-            QPainter painter(&recorder);
-            delegate_.paint(&painter, option, model_.index(0, 0));
-        }
-        std::sort(recorder.pieces.begin(), recorder.pieces.end(),
-                  [](const auto& a, const auto& b) { return a.x < b.x; });
-        std::string drawn;
-        for (const auto& piece : recorder.pieces) drawn += piece.text.toStdString();
-        const double first = recorder.pieces.empty() ? NAN : recorder.pieces.front().x;
-        EXPECT_GT(cell, 0.0);
-        return {drawn, first};
-    }
-
-    QFont font_ = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    TraceModel trace_{[] { return std::string("14:03:27"); }};
-    DebugListModel model_{trace_};
-    DebugLineDelegate delegate_{model_};
-    QListView view_;
-};
-
-TEST_F(DebugLinePaintTest, ADumpOf64KiBCostsOnlyTheColumnsInView) {
-    model_.TraceRaw("<-", Packet(65536, '\xAB'));
-    model_.Sync();
-    const std::string line(model_.LineText(0));
-    ASSERT_EQ(line.size(), 8 + 1 + 2 + 6 + 3 * 65536u);
-    const double cell = delegate_.CellWidth(font_);
-    const std::size_t inView = static_cast<std::size_t>(view_.viewport()->width() / cell) + 2;
-
-    const auto [start, startX] = PaintRow(0);
-    EXPECT_LE(start.size(), inView);
-    EXPECT_EQ(start, line.substr(0, start.size()));
-
-    // Scrolled right by 100000 columns: the columns there, at their place.
-    const int scrolled = static_cast<int>(std::lround(100000 * cell));
-    const auto [middle, middleX] = PaintRow(scrolled);
-    ASSERT_FALSE(middle.empty());
-    EXPECT_LE(middle.size(), inView);
-    const double lineLeft = startX;  // where column 0 sits unscrolled
-    const auto column = static_cast<std::size_t>(std::lround((middleX + scrolled - lineLeft) / cell));
-    EXPECT_LE(middleX, 0.5);
-    EXPECT_GT(middleX, -cell - 0.5);
-    EXPECT_EQ(middle, line.substr(column, middle.size()));
 }
 
 }  // namespace

@@ -51,27 +51,6 @@ protected:
     int16_t last = kNoSocketStateShown;
 };
 
-TEST_F(RefreshStatusBarTest, ServerShowsListeningPortThenPeerThenListeningAgain) {
-    source.server = true;
-    source.localPort = 50123;
-    Refresh();
-    EXPECT_EQ(Connection(), "Listening at port 50123");
-    EXPECT_EQ(panels.writes, std::vector<int>{kConnectionPanel});  // the zero counters stay
-    Refresh();  // same state: nothing written
-    EXPECT_EQ(panels.writes.size(), 1u);
-
-    source.state = kConnected;
-    source.remoteIP = "127.0.0.1";
-    source.remotePort = 40404;
-    Refresh();
-    EXPECT_EQ(Connection(), "Connected to 127.0.0.1:40404");
-    EXPECT_EQ(last, kConnected);
-
-    source.state = kClosed;
-    Refresh();
-    EXPECT_EQ(Connection(), "Listening at port 50123");
-}
-
 TEST_F(RefreshStatusBarTest, ClientShowsConfiguredHostUntilConnected) {
     Refresh();
     EXPECT_EQ(Connection(), "Trying to connect to :0");

