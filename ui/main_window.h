@@ -43,10 +43,6 @@ class StatusBarWidget;
 // caption out of its control.
 QFont WindowFont();
 
-// BBGGRR colour values of the window background.
-inline constexpr int32_t kBackColorRed = 255;
-inline constexpr int32_t kBackColorGreen = 65280;
-
 // Update interval of the holding-register list.
 inline constexpr int kUpdateIntervalMs = 500;
 
