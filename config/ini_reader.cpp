@@ -1,7 +1,5 @@
 #include "config/ini_reader.h"
 
-#include <fstream>
-
 #include "config/line_splitter.h"
 
 namespace tarvik {
@@ -51,14 +49,9 @@ std::string_view Unquote(std::string_view value)
     return value;
 }
 
-std::string CutToMax(std::string_view text)
-{
-    return std::string(text.substr(0, kIniValueMaxLength));
-}
-
 }  // namespace
 
-std::optional<std::string> FindIniValue(std::istream& in, std::string_view section,
+std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
                                         std::string_view key)
 {
     const std::string_view wantedSection = Trim(section);
@@ -67,52 +60,36 @@ std::optional<std::string> FindIniValue(std::istream& in, std::string_view secti
         return std::nullopt;
     }
 
-    LineSplitter lines(in);
+    LineSplitter lines(text);
     bool inSection = false;
     while (!lines.AtEnd()) {
-        const std::string line = lines.NextLine();
-        if (lines.Failed()) {
-            // The line may be cut short; an unreadable file gives defaults.
-            return std::nullopt;
-        }
-        const std::string_view text = Trim(line);
-        if (text.empty() || text.front() == ';') {
+        const std::string_view line = Trim(lines.NextLine());
+        if (line.empty() || line.front() == ';') {
             continue;
         }
-        if (text.front() == '[') {
-            const std::size_t close = text.find(']');
+        if (line.front() == '[') {
+            const std::size_t close = line.find(']');
             if (close != std::string_view::npos) {
                 if (inSection) {
                     // A later section of the same name is not searched.
                     return std::nullopt;
                 }
-                inSection = EqualNoCase(Trim(text.substr(1, close - 1)), wantedSection);
+                inSection = EqualNoCase(Trim(line.substr(1, close - 1)), wantedSection);
                 continue;
             }
         }
         if (!inSection) {
             continue;
         }
-        const std::size_t equals = text.find('=');
+        const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
             continue;
         }
-        if (EqualNoCase(Trim(text.substr(0, equals)), wantedKey)) {
-            return std::string(Unquote(Trim(text.substr(equals + 1))));
+        if (EqualNoCase(Trim(line.substr(0, equals)), wantedKey)) {
+            return std::string(Unquote(Trim(line.substr(equals + 1))));
         }
     }
     return std::nullopt;
-}
-
-std::string ReadIniValue(const std::string& path, std::string_view section,
-                         std::string_view key, std::string_view defaultValue)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) {
-        return CutToMax(defaultValue);
-    }
-    const std::optional<std::string> value = FindIniValue(file, section, key);
-    return value ? CutToMax(*value) : CutToMax(defaultValue);
 }
 
 }  // namespace tarvik

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,23 +12,19 @@ namespace tarvik {
 // Longest value handed back; longer values are cut.
 inline constexpr std::size_t kIniValueMaxLength = 2047;
 
-// The value of `key` in `section`, or nothing when either is missing.
+// The value of `key` in `section` of the settings `text`, or nothing when
+// either is missing.
 // - Section and key names are trimmed of blanks and tabs and matched without
 //   regard to case; text after a section's "]" is ignored.
 // - The value is trimmed, then one pair of surrounding quotes (" or ') is
 //   removed; a ";" inside a value is part of it.
-// - Lines whose first non-blank character is ";" are comments; lines before
-//   the first section header belong to no section.
+// - Lines end as LineSplitter says. Lines whose first non-blank character is
+//   ";" are comments; lines before the first section header belong to no
+//   section.
 // - Only the first section of a name is searched, and its first key of a
 //   name wins.
 // Not cut to length.
-std::optional<std::string> FindIniValue(std::istream& in, std::string_view section,
+std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
                                         std::string_view key);
-
-// The value of `key` in `section` of the file at `path`, at most
-// kIniValueMaxLength characters; `defaultValue` (cut the same way) when the
-// file cannot be read or the section or key is missing.
-std::string ReadIniValue(const std::string& path, std::string_view section,
-                         std::string_view key, std::string_view defaultValue);
 
 }  // namespace tarvik

@@ -1,61 +1,44 @@
 #include "config/line_splitter.h"
 
-#include <array>
-
 namespace tarvik {
 
 namespace {
 
-using Traits = std::istream::traits_type;
-
-constexpr std::array<unsigned char, 3> kUtf8Bom = {0xEF, 0xBB, 0xBF};
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace
 
-bool SafeEof(std::istream& file)
+LineSplitter::LineSplitter(std::string_view text) : text_(text)
 {
-    if (!file.good()) {
-        return true;
+    if (text_.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        next_ = kUtf8Bom.size();
     }
-    return Traits::eq_int_type(file.peek(), Traits::eof());
+    nextLf_ = text_.find('\n', next_);
 }
 
-LineSplitter::LineSplitter(std::istream& in) : in_(in)
+std::string_view LineSplitter::NextLine()
 {
-    if (in_.peek() != kUtf8Bom[0]) {
-        return;
+    if (AtEnd()) {
+        return {};
     }
-    const auto start = in_.tellg();
-    std::array<char, 3> head{};
-    in_.read(head.data(), head.size());
-    const bool isBom = in_.gcount() == 3 &&
-                       static_cast<unsigned char>(head[1]) == kUtf8Bom[1] &&
-                       static_cast<unsigned char>(head[2]) == kUtf8Bom[2];
-    if (!isBom) {
-        // Only the start of an ordinary first line: read it again.
-        in_.clear();
-        in_.seekg(start);
+    // One quick search per end mark rather than a test of every character
+    // against both; the next LF is remembered, so a text of many CR lines
+    // and no LF is still read in one pass.
+    if (nextLf_ != std::string_view::npos && nextLf_ < next_) {
+        nextLf_ = text_.find('\n', next_);
     }
-}
-
-std::string LineSplitter::NextLine()
-{
-    std::string line;
-    for (;;) {
-        const auto c = in_.get();
-        if (Traits::eq_int_type(c, Traits::eof())) {
-            break;
-        }
-        if (c == '\r') {
-            if (in_.peek() == '\n') {
-                in_.get();
-            }
-            break;
-        }
-        if (c == '\n') {
-            break;
-        }
-        line += Traits::to_char_type(c);
+    const std::size_t crSearchEnd = nextLf_ == std::string_view::npos ? text_.size() : nextLf_;
+    const std::size_t cr = text_.substr(0, crSearchEnd).find('\r', next_);
+    const std::size_t end = cr != std::string_view::npos ? cr : nextLf_;
+    if (end == std::string_view::npos) {
+        const std::string_view line = text_.substr(next_);
+        next_ = text_.size();
+        return line;
+    }
+    const std::string_view line = text_.substr(next_, end - next_);
+    next_ = end + 1;
+    if (text_[end] == '\r' && next_ < text_.size() && text_[next_] == '\n') {
+        ++next_;
     }
     return line;
 }

@@ -1,15 +1,11 @@
-// Reading a settings file line by line. Both settings readers go through
-// this one splitter so they agree on where a line ends.
+// Cutting settings text into lines. Both settings readers go through this
+// one splitter so they agree on where a line ends.
 #pragma once
 
-#include <istream>
-#include <string>
+#include <cstddef>
+#include <string_view>
 
 namespace tarvik {
-
-// True at the end of `file`, and also when the file can no longer be read:
-// a reading loop never spins on a broken stream.
-bool SafeEof(std::istream& file);
 
 // Lines end at CR, CR LF or a lone LF, none of which belongs to the line, so
 // files written on Windows and on Linux read alike. A UTF-8 byte-order mark
@@ -17,17 +13,17 @@ bool SafeEof(std::istream& file);
 // There is a last line only when characters follow the last line end.
 class LineSplitter {
 public:
-    // `in` must be at the start of the text and outlive the splitter.
-    explicit LineSplitter(std::istream& in);
+    // `text` must outlive the splitter and the lines it hands out.
+    explicit LineSplitter(std::string_view text);
 
-    bool AtEnd() { return SafeEof(in_); }
+    bool AtEnd() const { return next_ >= text_.size(); }
     // The next line; the empty text at the end.
-    std::string NextLine();
-    // True when a read failed, as opposed to reaching the end.
-    bool Failed() const { return in_.bad(); }
+    std::string_view NextLine();
 
 private:
-    std::istream& in_;
+    std::string_view text_;
+    std::size_t next_ = 0;
+    std::size_t nextLf_ = 0;  // first LF at or after next_ once refreshed, or npos
 };
 
 }  // namespace tarvik

@@ -1,9 +1,11 @@
 #include "config/settings_file.h"
 
 #include <algorithm>
-#include <fstream>
+#include <utility>
 
 #include "config/ini_reader.h"
+#include "config/line_splitter.h"
+#include "config/small_file.h"
 
 namespace tarvik {
 
@@ -35,6 +37,11 @@ bool HeaderName(std::string_view line, std::string_view& name)
     return true;
 }
 
+std::string CutToMax(std::string_view text)
+{
+    return std::string(text.substr(0, kIniValueMaxLength));
+}
+
 }  // namespace
 
 std::string AppFolderOf(std::string_view executablePath)
@@ -46,43 +53,66 @@ std::string AppFolderOf(std::string_view executablePath)
     return std::string(executablePath.substr(0, slash + 1));
 }
 
-std::string SettingsFile::PathOf(std::string_view fileName) const
+SettingsFile::SettingsFile(std::string appFolder)
+    : SettingsFile(appFolder, appFolder + std::string(kSettingsFileName))
 {
-    std::string path = appFolder_;
-    path += fileName;
-    return path;
+}
+
+SettingsFile SettingsFile::AtPath(const std::string& path)
+{
+    return SettingsFile(AppFolderOf(path), path);
+}
+
+SettingsFile::SettingsFile(std::string appFolder, std::string path)
+    : appFolder_(std::move(appFolder)), path_(std::move(path))
+{
+    FileText file = ReadSmallFile(path_);
+    readable_ = file.ok;
+    reason_ = std::move(file.reason);
+    text_ = std::move(file.text);
+}
+
+std::optional<std::string> SettingsFile::FindSetting(std::string_view section,
+                                                     std::string_view key) const
+{
+    if (!readable_) {
+        return std::nullopt;
+    }
+    std::optional<std::string> value = FindIniValue(text_, section, key);
+    if (value && value->size() > kIniValueMaxLength) {
+        value->resize(kIniValueMaxLength);
+    }
+    return value;
 }
 
 std::string SettingsFile::ReadSetting(std::string_view section, std::string_view key,
-                                      std::string_view defaultValue,
-                                      std::string_view fileName) const
+                                      std::string_view defaultValue) const
 {
-    return ReadIniValue(PathOf(fileName), section, key, defaultValue);
+    std::optional<std::string> value = FindSetting(section, key);
+    return value ? std::move(*value) : CutToMax(defaultValue);
 }
 
 int32_t SettingsFile::ReadSection(std::string_view sectionName, std::string& buffer,
-                                  int32_t maxLength, std::string_view fileName) const
+                                  int32_t maxLength) const
 {
-    std::ifstream file(PathOf(fileName), std::ios::binary);
-    if (!file.is_open()) {
+    if (!readable_) {
         return 0;
     }
     // Never write past the buffer, whatever length the caller claims.
     const int64_t limit = std::min<int64_t>(maxLength, static_cast<int64_t>(buffer.size()));
     const std::string wanted = Upper(sectionName);
 
-    LineSplitter lines(file);
+    LineSplitter lines(text_);
     std::string_view name;
     bool found = false;
     while (!found && !lines.AtEnd()) {
-        const std::string line = lines.NextLine();
-        found = HeaderName(line, name) && Upper(name) == wanted;
+        found = HeaderName(lines.NextLine(), name) && Upper(name) == wanted;
     }
 
     int64_t count = 0;
     bool refused = false;
     while (found && !lines.AtEnd()) {
-        const std::string line = lines.NextLine();
+        const std::string_view line = lines.NextLine();
         if (HeaderName(line, name)) {
             break;
         }
@@ -98,11 +128,15 @@ int32_t SettingsFile::ReadSection(std::string_view sectionName, std::string& buf
             refused = true;
         }
     }
-
-    if (lines.Failed()) {
-        return 0;
-    }
     return static_cast<int32_t>(count);
+}
+
+std::string ResolveBesideSettings(const SettingsFile& settings, const std::string& path)
+{
+    if (path.empty() || path.front() == '/') {
+        return path;
+    }
+    return settings.AppFolder() + path;
 }
 
 }  // namespace tarvik

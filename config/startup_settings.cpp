@@ -32,8 +32,8 @@ std::string UpperAscii(std::string text)
 std::string ReadLocalPorts(const SettingsFile& settings)
 {
     std::string buffer(kLocalPortsBufferLength, ' ');
-    const int32_t count = settings.ReadSection(kLocalPortsSection, buffer,
-                                               kLocalPortsBufferLength, kSettingsFileName);
+    const int32_t count =
+        settings.ReadSection(kLocalPortsSection, buffer, kLocalPortsBufferLength);
     buffer.resize(static_cast<std::size_t>(count));
     return buffer;
 }
@@ -41,13 +41,15 @@ std::string ReadLocalPorts(const SettingsFile& settings)
 StartupSettings ReadStartupSettings(const SettingsFile& settings)
 {
     const auto read = [&settings](std::string_view key) {
-        return settings.ReadSetting(kGeneralSection, key, "", kSettingsFileName);
+        return settings.ReadSetting(kGeneralSection, key, "");
     };
     StartupSettings result;
     result.SocketServer = read("SocketServer") == "1";
     result.RemoteHost = read("RemoteHost");
     result.RemotePort = RoundHalfEvenToInt32(LeadingNumber(read("RemotePort")));
     result.SimulatePAT = read("SimulatePAT") == "1";
+    result.StandardWriteAnswer = read("StandardWriteAnswer") == "1";
+    result.BindAddress = read("BindAddress");
     if (result.SocketServer) {
         result.LocalPorts = ReadLocalPorts(settings);
     }

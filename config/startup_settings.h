@@ -19,13 +19,19 @@ struct StartupSettings {
     std::string RemoteHost;
     int32_t RemotePort = 0;
     bool SimulatePAT = false;  // the setting is exactly "1"
+    // Function 16 answered with start and quantity only, as the Modbus
+    // standard has it, instead of the whole request echoed; exactly "1".
+    bool StandardWriteAnswer = false;
+    // Local address the listener or UDP socket opens on; empty means every
+    // interface. Taken as written: whether it is usable is the opener's call.
+    std::string BindAddress;
     // The LocalPorts lines, each followed by a NUL, as ReadSection gives
     // them; walk them with GetField(LocalPorts, i, '\0'). Read in server
     // mode only, empty otherwise.
     std::string LocalPorts;
 };
 
-// Reads the General keys of TarvikSlave.ini and, in server mode, its
+// Reads the General keys of the settings file and, in server mode, its
 // LocalPorts list. A missing file gives client mode, an empty host, port 0.
 StartupSettings ReadStartupSettings(const SettingsFile& settings);
 

@@ -1,11 +1,12 @@
 #include "dispatch/answer_dispatcher.h"
 
-#include <algorithm>
 #include <limits>
+#include <string_view>
 #include <utility>
 
 #include "config/text_helpers.h"
 #include "dispatch/answer_frame.h"
+#include "dispatch/socket_state.h"
 
 namespace tarvik {
 
@@ -13,89 +14,75 @@ namespace {
 
 constexpr std::string_view kQueueFullText = "Answer queue full, answer dropped";
 
-// One step of the countdown, held at the bottom of the range instead of
-// wrapping: an entry that would pass it is long due anyway.
-int32_t CountedDown(int32_t delay) {
-    const int64_t next = int64_t{delay} - kSendTimerInterval;
-    return static_cast<int32_t>(std::max<int64_t>(next, std::numeric_limits<int32_t>::min()));
-}
-
 }  // namespace
 
 AnswerDispatcher::AnswerDispatcher(OperatorOptions& options, TraceWriter& trace,
-                                   AnswerSockets& sockets, StatusRefresh& status)
-    : options_(options), trace_(trace), sockets_(sockets), status_(status) {}
+                                   AnswerSockets& sockets, StatusRefresh& status,
+                                   std::size_t queueLimit)
+    : options_(options), trace_(trace), sockets_(sockets), status_(status), answerQueue_(queueLimit) {}
 
 void AnswerDispatcher::DispatchAnswer(const MbapHeader& header, int functionByte,
                                       const Packet& answerData, bool viewDebugData) {
     Packet frame = AssembleAnswer(header, functionByte, answerData);
-    if (options_.DelayAnswer()) {
-        Enqueue(header, std::move(frame), viewDebugData);
-    } else {
+    if (!options_.DelayAnswer()) {
         SendPacket(frame, viewDebugData);
-    }
-}
-
-void AnswerDispatcher::Enqueue(const MbapHeader& header, Packet frame, bool viewDebugData) {
-    if (frame.size() > kAnswerQueueByteLimit - queuedBytes_) {
-        trace_.TraceRequest(header, kQueueFullText);
         return;
     }
-    cQueuedAnswer entry;
+    QueuedAnswer entry;
+    entry.QueuedPacket = std::move(frame);
     // Read afresh for every answer: a changed text affects only later answers.
     entry.Delay = RoundHalfEvenToInt32(LeadingNumber(options_.DelayText()));
     entry.ViewDebugData = viewDebugData;
-    queuedBytes_ += frame.size();
-    entry.QueuedPacket = std::move(frame);
-    answerQueue_.push_back(std::move(entry));
+    entry.Route = sockets_.CurrentRoute();
+    if (!answerQueue_.Push(std::move(entry))) {
+        trace_.TraceRequest(header, kQueueFullText);
+    }
 }
 
 void AnswerDispatcher::SendPacket(const Packet& frame, bool viewDebugData) {
-    HandToSocket(frame, viewDebugData);
+    DumpWhenViewed(frame, viewDebugData);
+    if (sockets_.UdpMode()) {
+        const AnswerRoute sender = sockets_.CurrentRoute();
+        Counted(sockets_.SendUdp(frame, sender.udpHost, sender.udpPort));
+    } else if (sockets_.DataState() == SocketState::Connected) {
+        Counted(sockets_.SendData(frame));
+    }
 }
 
-bool AnswerDispatcher::HandToSocket(const Packet& frame, bool viewDebugData) {
-    // The dump comes first, so a frame dropped for want of a connection still
-    // shows in the trace.
+bool AnswerDispatcher::SendDue(const QueuedAnswer& entry) {
+    DumpWhenViewed(entry.QueuedPacket, entry.ViewDebugData);
+    if (sockets_.UdpMode()) {
+        return Counted(sockets_.SendUdp(entry.QueuedPacket, entry.Route.udpHost, entry.Route.udpPort));
+    }
+    // The data socket is reused by every master: an answer whose connection
+    // has gone, even to the same master coming back, would answer a request
+    // the connection now in use never sent.
+    if (sockets_.DataState() == SocketState::Connected &&
+        sockets_.DataConnection() == entry.Route.connection) {
+        return Counted(sockets_.SendData(entry.QueuedPacket));
+    }
+    return false;
+}
+
+void AnswerDispatcher::DumpWhenViewed(const Packet& frame, bool viewDebugData) {
+    // The dump comes before the send, so a frame dropped for want of its
+    // connection still shows in the trace.
     if (viewDebugData) {
         trace_.TraceRaw("->", frame);
     }
+}
 
-    bool accepted = false;
-    if (sockets_.UdpMode()) {
-        accepted = sockets_.SendUdp(frame);
-    } else if (sockets_.DataState() == kStateConnected) {
-        accepted = sockets_.SendData(frame);
-    }
-
+bool AnswerDispatcher::Counted(bool accepted) {
     if (accepted && packetsSent_ < std::numeric_limits<int32_t>::max()) {
         ++packetsSent_;
     }
     return accepted;
 }
 
-void AnswerDispatcher::Timer_Send_Timer() {
-    // One pass in queue order: due entries are sent where they stand, the
-    // others close up behind each other, so the order of those left is kept
-    // and a long queue costs one sweep rather than one shift per removal.
+void AnswerDispatcher::SendTick() {
+    // Sent, dropped or refused, a due answer leaves the queue: nothing is retried.
     bool sentAny = false;
-    std::size_t kept = 0;
-    for (std::size_t pos = 0; pos < answerQueue_.size(); ++pos) {
-        cQueuedAnswer& entry = answerQueue_[pos];
-        entry.Delay = CountedDown(entry.Delay);
-        if (entry.Delay > 0) {
-            if (kept != pos) {
-                answerQueue_[kept] = std::move(entry);
-            }
-            ++kept;
-            continue;
-        }
-        // Sent, dropped or refused, the entry leaves the queue: nothing is retried.
-        sentAny = HandToSocket(entry.QueuedPacket, entry.ViewDebugData) || sentAny;
-        queuedBytes_ -= entry.QueuedPacket.size();
-    }
-    answerQueue_.erase(answerQueue_.begin() + static_cast<std::ptrdiff_t>(kept), answerQueue_.end());
-
+    answerQueue_.Tick([&](const QueuedAnswer& entry) { sentAny = SendDue(entry) || sentAny; });
     // The sent count changed: show it now rather than at the next arrival.
     if (sentAny) {
         status_.RefreshStatusBar();

@@ -4,19 +4,17 @@
 
 #include "engine/clock_random.h"
 #include "engine/fixed_answers.h"
+#include "engine/function_codes.h"
 #include "engine/text_forms.h"
 
 namespace tarvik {
 namespace {
 
-constexpr int kExceptionBit = 128;
-constexpr int kUnsupportedFunctionByte = 129;
-constexpr char kIllegalAddress = '\x02';
-constexpr char kIllegalValue = '\x03';
 // The byte count is one byte: 2 x 127 is the most registers it can announce.
 constexpr int32_t kMaxReadQuantity = 127;
 // PDU bytes 1..4 carry address and quantity (or value) for every function.
 constexpr std::size_t kMinPduSize = 5;
+constexpr std::size_t kAddressFieldsSize = 4;
 constexpr std::size_t kWriteValuesOffset = 6;
 constexpr std::string_view kRegisterLinePrefix = "Registervalue ";
 
@@ -24,10 +22,15 @@ bool LacksAddressFields(const Packet& pdu) {
     return pdu.size() < kMinPduSize;
 }
 
+Packet ExceptionData(ExceptionCode code) {
+    return Packet(1, static_cast<char>(code));
+}
+
 // A frame too short for its function changes nothing and says so.
-void AnswerFrameTooShort(HandlerContext& ctx, const MbapHeader& header, int functionCode) {
-    ctx.trace.TraceRequest(header, "Frame too short, function " + Decimal(functionCode));
-    ctx.dispatch.DispatchAnswer(header, functionCode + kExceptionBit, Packet(1, kIllegalValue),
+void AnswerFrameTooShort(HandlerContext& ctx, const MbapHeader& header, FunctionCode code) {
+    ctx.trace.TraceRequest(header, "Frame too short, function " + Decimal(CodeOf(code)));
+    ctx.dispatch.DispatchAnswer(header, ExceptionByteOf(code),
+                                ExceptionData(ExceptionCode::IllegalDataValue),
                                 ctx.options.ShowRawData());
 }
 
@@ -63,25 +66,25 @@ std::string RangeText(const char* name, int32_t start, const char* label, int32_
 }  // namespace
 
 void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, 3);
+    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::ReadHoldingRegisters);
     const int32_t start = GetWord(pdu, 1);
     const int32_t quantity = GetWord(pdu, 3);
     if (ctx.options.ShowReads()) {
         ctx.trace.TraceRequest(header, RangeText("Read Holding Registers ", start, ", count ", quantity));
     }
 
-    int functionByte = 3;
+    int functionByte = CodeOf(FunctionCode::ReadHoldingRegisters);
     Packet data;
     if (ctx.simulatePAT) {
         if (auto canned = FindFixedAnswer(start, quantity)) {
             data.assign(canned->data(), canned->size());
         } else {
-            functionByte = 3 | kExceptionBit;
-            data.assign(1, kIllegalAddress);
+            functionByte = ExceptionByteOf(FunctionCode::ReadHoldingRegisters);
+            data = ExceptionData(ExceptionCode::IllegalDataAddress);
         }
     } else if (quantity > kMaxReadQuantity) {
-        functionByte = 3 + kExceptionBit;
-        data.assign(1, kIllegalValue);
+        functionByte = ExceptionByteOf(FunctionCode::ReadHoldingRegisters);
+        data = ExceptionData(ExceptionCode::IllegalDataValue);
     } else {
         data = RegisterReadData(ctx.tables.HoldingRegisters, ctx.random, start, quantity);
     }
@@ -94,7 +97,7 @@ void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, const P
 }
 
 void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, 4);
+    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::ReadInputRegisters);
     const int32_t start = GetWord(pdu, 1);
     const int32_t quantity = GetWord(pdu, 3);
     if (ctx.options.ShowReads()) {
@@ -102,15 +105,16 @@ void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, const Pac
     }
 
     if (quantity > kMaxReadQuantity) {
-        const Packet data(1, kIllegalValue);
-        ctx.dispatch.DispatchAnswer(header, 4 + kExceptionBit, data, ctx.options.ShowRawData());
+        const Packet data = ExceptionData(ExceptionCode::IllegalDataValue);
+        ctx.dispatch.DispatchAnswer(header, ExceptionByteOf(FunctionCode::ReadInputRegisters), data,
+                                    ctx.options.ShowRawData());
         ctx.trace.TraceAnswer(header, "Read Input Registers " + Decimal(start) + ", data " +
                                           ByteDumpText(data));
         return;
     }
 
     const Packet data = RegisterReadData(ctx.tables.InputRegisters, ctx.random, start, quantity);
-    ctx.dispatch.DispatchAnswer(header, 4, data, ctx.options.ShowRawData());
+    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::ReadInputRegisters), data, ctx.options.ShowRawData());
     std::string text = "Read Input Registers " + Decimal(start) + ", data ";
     text.reserve(text.size() + 4 * static_cast<std::size_t>(quantity));
     for (int32_t i = 0; i < quantity; ++i) {
@@ -120,41 +124,42 @@ void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, const Pac
 }
 
 void WriteSingleCoil(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, 5);
+    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleCoil);
     const int32_t address = GetWord(pdu, 1);
     const int32_t value = GetWord(pdu, 3);
     ctx.trace.TraceRequest(header, "Write single coil " + Decimal(address) + ", value " + Hex4(value));
-    ctx.dispatch.DispatchAnswer(header, 5, pdu.substr(1), ctx.options.ShowRawData());
+    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteSingleCoil), pdu.substr(1), ctx.options.ShowRawData());
     ctx.trace.TraceAnswer(header, "Write single coil response");
 }
 
 void WriteSingleRegister(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, 6);
+    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleRegister);
     const int32_t address = GetWord(pdu, 1);
     const int32_t value = GetWord(pdu, 3);
     // Past the table the write is ignored but still answered as done.
     if (address < kRegisterCount) ctx.tables.HoldingRegisters[static_cast<std::size_t>(address)] = value;
     ctx.trace.TraceRequest(header, "Write Holding Register " + Decimal(address) + ", value " + Hex4(value));
-    ctx.dispatch.DispatchAnswer(header, 6, pdu.substr(1), ctx.options.ShowRawData());
+    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteSingleRegister), pdu.substr(1), ctx.options.ShowRawData());
 }
 
 void WriteMultipleCoils(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, 15);
+    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleCoils);
     const std::string text = RangeText("Write Coils ", GetWord(pdu, 1), ", length ", GetWord(pdu, 3));
     ctx.trace.TraceRequest(header, text);
-    ctx.dispatch.DispatchAnswer(header, 15, pdu.substr(1, 4), ctx.options.ShowRawData());
+    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteMultipleCoils), pdu.substr(1, kAddressFieldsSize), ctx.options.ShowRawData());
     ctx.trace.TraceAnswer(header, text);
 }
 
 void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, 16);
+    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleRegisters);
     const int32_t start = GetWord(pdu, 1);
     const int32_t quantity = GetWord(pdu, 3);
     const std::string text = RangeText("Write Holding Registers ", start, ", length ", quantity);
     ctx.trace.TraceRequest(header, text);
 
     if (start + quantity > kRegisterCount) {
-        ctx.dispatch.DispatchAnswer(header, kUnsupportedFunctionByte, Packet(1, kIllegalAddress),
+        ctx.dispatch.DispatchAnswer(header, kUnsupportedFunctionByte,
+                                    ExceptionData(ExceptionCode::IllegalDataAddress),
                                     ctx.options.ShowRawData());
         ctx.trace.TraceAnswer(header, text);
         return;
@@ -162,7 +167,7 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, const
     // All values must be there before any is stored: a cut frame writes nothing.
     // The byte count at PDU byte 5 is not used, so quantity 0 needs nothing more.
     if (quantity > 0 && pdu.size() < kWriteValuesOffset + 2 * static_cast<std::size_t>(quantity)) {
-        return AnswerFrameTooShort(ctx, header, 16);
+        return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleRegisters);
     }
     // One buffer for every register's line: a write of 100 registers writes 100.
     std::string line(kRegisterLinePrefix);
@@ -176,12 +181,16 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, const
         line += Hex4(value);
         ctx.trace.TraceRequest(header, line);
     }
-    ctx.dispatch.DispatchAnswer(header, 16, pdu.substr(1), ctx.options.ShowRawData());
+    // The standard answer names the range only; the echo repeats every value.
+    const Packet answer = ctx.standardWriteAnswer ? pdu.substr(1, kAddressFieldsSize) : pdu.substr(1);
+    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteMultipleRegisters), answer,
+                                ctx.options.ShowRawData());
     ctx.trace.TraceAnswer(header, text);
 }
 
 void AnswerUnsupportedFunction(HandlerContext& ctx, const MbapHeader& header) {
-    ctx.dispatch.DispatchAnswer(header, kUnsupportedFunctionByte, Packet(1, kIllegalAddress),
+    ctx.dispatch.DispatchAnswer(header, kUnsupportedFunctionByte,
+                                ExceptionData(ExceptionCode::IllegalDataAddress),
                                 ctx.options.ShowRawData());
 }
 

@@ -16,6 +16,8 @@ struct HandlerContext {
     RandomSource& random;
     RegisterTables& tables;
     bool simulatePAT;
+    // Function 16 answered with start and quantity only, not the whole echo.
+    bool standardWriteAnswer;
 };
 
 void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu);

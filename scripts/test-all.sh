@@ -5,6 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Works first on a fresh machine: what is missing comes from the one list.
+bash scripts/install-packages.sh --only-missing
+
 jobs="${JOBS:-$(nproc)}"
 # Widgets are tested without a display.
 export QT_QPA_PLATFORM=offscreen

@@ -4,6 +4,7 @@
 #include "config/text_helpers.h"
 #include "dispatch/answer_dispatcher.h"
 #include "engine/slave_engine.h"
+#include "transport/socket_limits.h"
 #include "transport/socket_set.h"
 
 namespace tarvik {
@@ -17,48 +18,49 @@ ConnectionManager::ConnectionManager(SocketSet& sockets, SlaveEngine& engine,
       dispatcher_(dispatcher),
       status_(status),
       socketServer_(socketServer) {
-    connect(&sockets_.Winsock_Connect, &WinsockControl::ConnectionRequest, this,
-            &ConnectionManager::Winsock_Connect_ConnectionRequest);
-    connect(&sockets_.Winsock_Data, &WinsockControl::ConnectEvent, this,
-            &ConnectionManager::Winsock_Data_Connect);
-    connect(&sockets_.Winsock_Data, &WinsockControl::DataArrival, this,
-            &ConnectionManager::Winsock_Data_DataArrival);
-    connect(&sockets_.Winsock_Data, &WinsockControl::CloseEvent, this,
-            &ConnectionManager::Winsock_Data_Close);
-    connect(&sockets_.Winsock_Data, &WinsockControl::Error, this,
-            &ConnectionManager::Winsock_Data_Error);
-    connect(&sockets_.Winsock_UDP, &WinsockControl::DataArrival, this,
-            &ConnectionManager::Winsock_UDP_DataArrival);
+    connect(&sockets_.listener, &TcpListener::ConnectionRequest, this,
+            &ConnectionManager::OnConnectionRequest);
+    connect(&sockets_.data, &TcpConnection::ConnectEvent, this, &ConnectionManager::OnConnected);
+    connect(&sockets_.data, &TcpConnection::DataArrival, this, &ConnectionManager::OnDataArrival);
+    connect(&sockets_.data, &TcpConnection::CloseEvent, this, &ConnectionManager::OnDataClosed);
+    connect(&sockets_.data, &TcpConnection::Error, this, &ConnectionManager::OnDataError);
+    connect(&sockets_.udp, &UdpEndpoint::DataArrival, this, &ConnectionManager::OnDatagram);
+    // A slice waiting for the master to read its answers goes on once it has.
+    connect(&sockets_.data, &TcpConnection::WriteBacklogDrained, this, [this] {
+        if (engine_.ReleasePending()) ScheduleRelease();
+    });
+    sockets_.FollowSenders(engine_);
 }
 
-bool ConnectionManager::UdpMode() const { return sockets_.UdpMode(); }
-
-LocalPortOutcome ConnectionManager::OpenLocalPort(std::string_view localPorts) {
+LocalPortOutcome ConnectionManager::OpenLocalPort(std::string_view localPorts,
+                                                  const QHostAddress& bindAddress) {
     for (int i = 0;; ++i) {
         const std::string line = GetField(localPorts, i, '\0');
         if (line.empty()) return {PortOpening::ListUsedUp, {}, 0};
         const PortEntry entry = ParsePortEntry(line);
         if (entry.PortText.empty()) return {PortOpening::StoppedAtEntryWithoutPort, {}, 0};
-        if (OpenEntry(entry.Port, entry.IsUdp()))
-            return {PortOpening::Opened, entry.Title, sockets_.Winsock_Connect.LocalPort()};
+        if (OpenEntry(entry.Port, entry.IsUdp(), bindAddress))
+            return {PortOpening::Opened, entry.Title, sockets_.listener.LocalPort()};
     }
 }
 
-bool ConnectionManager::OpenEntry(int32_t port, bool udp) {
+bool ConnectionManager::OpenEntry(int32_t port, bool udp, const QHostAddress& bindAddress) {
     // The listener carries the port of every entry tried, UDP ones included.
-    if (!sockets_.Winsock_Connect.SetLocalPort(port)) return false;
-    if (!udp) return sockets_.Winsock_Connect.Listen();
-    if (!sockets_.Winsock_UDP.SetLocalPort(port) || !sockets_.Winsock_UDP.Bind()) return false;
+    if (!sockets_.listener.SetLocalPort(port)) return false;
+    // An address that is none opens nothing, like a port in use.
+    if (bindAddress.isNull()) return false;
+    if (!udp) return sockets_.listener.Listen(bindAddress);
+    if (!sockets_.udp.SetLocalPort(port) || !sockets_.udp.Bind(bindAddress)) return false;
     sockets_.SetUdpMode(true);
     // With port 0 the system chose one: show that one, not 0.
-    sockets_.Winsock_Connect.SetLocalPort(sockets_.Winsock_UDP.LocalPort());
+    sockets_.listener.SetLocalPort(sockets_.udp.LocalPort());
     return true;
 }
 
-void ConnectionManager::Winsock_Connect_ConnectionRequest(int32_t requestID) {
-    WinsockControl& data = sockets_.Winsock_Data;
+void ConnectionManager::OnConnectionRequest(int32_t requestID) {
+    TcpConnection& data = sockets_.data;
     // One master at a time: the newest is served, the one in use dropped.
-    if (data.State() != kSocketClosed) {
+    if (data.State() != SocketState::Closed) {
         data.Close();
         // The status bar compares by socket state, which is connected before
         // and after: show the drop, so the new peer's address replaces the old.
@@ -67,61 +69,76 @@ void ConnectionManager::Winsock_Connect_ConnectionRequest(int32_t requestID) {
     engine_.ResetForNewConnection();
     dispatcher_.ResetPacketsSent();
     data.Accept(requestID);  // a failed accept leaves the socket closed
+    data.HoldArrivals(engine_.ReleasePending());
     status_.RefreshStatusBar();
 }
 
-void ConnectionManager::Winsock_Data_Connect() { status_.RefreshStatusBar(); }
+void ConnectionManager::OnConnected() {
+    // Bytes the last connection left half a frame of would swallow the
+    // first request of this one.
+    engine_.ClearStreamBuffer();
+    sockets_.data.HoldArrivals(engine_.ReleasePending());
+    status_.RefreshStatusBar();
+}
 
-void ConnectionManager::Winsock_Data_DataArrival(int32_t /*bytesTotal*/) {
-    WinsockControl& data = sockets_.Winsock_Data;
-    const Packet packet = data.GetData();
-    if (engine_.ProcessPacket(packet, ArrivalKind::Stream) == ArrivalOutcome::CloseConnection) {
-        data.Close();
-        status_.RefreshStatusBar();
+void ConnectionManager::OnDataArrival() {
+    const Packet packet = sockets_.data.GetData();
+    FollowUp(engine_.ProcessPacket(packet));
+}
+
+void ConnectionManager::FollowUp(ArrivalOutcome outcome) {
+    if (outcome == ArrivalOutcome::CloseConnection) CloseData();
+    const bool pending = engine_.ReleasePending();
+    // While held frames are answered slice by slice, the master's next bytes
+    // wait in the system's buffers: they go behind the held ones anyway, and
+    // the receive buffer does not grow meanwhile.
+    sockets_.data.HoldArrivals(pending);
+    if (pending) ScheduleRelease();
+}
+
+void ConnectionManager::ScheduleRelease() {
+    if (releaseScheduled_) return;
+    // Answers waiting to be written past the mark: bytesWritten brings us back.
+    if (sockets_.data.BytesToWrite() > kWriteBacklogBytes) return;
+    releaseScheduled_ = true;
+    // A later pass of the event loop, so the answers of this slice are
+    // written and the window is painted in between.
+    QMetaObject::invokeMethod(this, [this] { ContinueRelease(); }, Qt::QueuedConnection);
+}
+
+void ConnectionManager::ContinueRelease() {
+    releaseScheduled_ = false;
+    if (!engine_.ReleasePending()) {
+        sockets_.data.HoldArrivals(false);
+        return;
     }
+    if (sockets_.data.BytesToWrite() > kWriteBacklogBytes) return;
+    FollowUp(engine_.ContinueRelease());
 }
 
-void ConnectionManager::Winsock_Data_Close() {
-    sockets_.Winsock_Data.Close();
+void ConnectionManager::OnDataClosed() { CloseData(); }
+
+void ConnectionManager::OnDataError() { CloseData(); }
+
+void ConnectionManager::CloseData() {
+    sockets_.data.Close();
     status_.RefreshStatusBar();
 }
 
-void ConnectionManager::Winsock_Data_Error() {
-    sockets_.Winsock_Data.Close();
-    status_.RefreshStatusBar();
+void ConnectionManager::OnDatagram() {
+    const Datagram datagram = sockets_.udp.GetData();
+    // Answers go back to the sender of their own request.
+    FollowUp(engine_.ProcessDatagram(datagram.bytes, SenderKey{datagram.senderIP, datagram.senderPort}));
 }
 
-void ConnectionManager::Winsock_UDP_DataArrival(int32_t /*bytesTotal*/) {
-    WinsockControl& udp = sockets_.Winsock_UDP;
-    const Packet packet = udp.GetData();
-    // Answers to this datagram go back to its sender.
-    udp.SetRemoteHost(udp.RemoteHostIP());
-    engine_.ProcessPacket(packet, ArrivalKind::Datagram);
-}
-
-void ConnectionManager::Timer_ReConnect_Timer() {
-    WinsockControl& data = sockets_.Winsock_Data;
-    if (!socketServer_ && data.State() == kSocketClosed) data.Connect();
-    const int32_t wanted = data.State() == kSocketConnected ? kColourConnected : kColourNotConnected;
+void ConnectionManager::ReconnectTick() {
+    TcpConnection& data = sockets_.data;
+    if (!socketServer_ && data.State() == SocketState::Closed) data.Connect();
+    const int32_t wanted =
+        data.State() == SocketState::Connected ? kColourConnected : kColourNotConnected;
     if (colour_ == wanted) return;
     colour_ = wanted;
     emit ConnectionColourChanged(colour_);
 }
-
-int ConnectionManager::DataState() const { return sockets_.Winsock_Data.State(); }
-
-std::string ConnectionManager::DataRemoteHostIP() const {
-    return sockets_.Winsock_Data.RemoteHostIP();
-}
-
-std::string ConnectionManager::DataRemoteHost() const { return sockets_.Winsock_Data.RemoteHost(); }
-
-int32_t ConnectionManager::DataRemotePort() const { return sockets_.Winsock_Data.RemotePort(); }
-
-int32_t ConnectionManager::ListenLocalPort() const { return sockets_.Winsock_Connect.LocalPort(); }
-
-int32_t ConnectionManager::PacketsReceived() const { return engine_.PacketsReceived(); }
-
-int32_t ConnectionManager::PacketsSent() const { return dispatcher_.PacketsSent(); }
 
 }  // namespace tarvik

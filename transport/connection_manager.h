@@ -3,18 +3,18 @@
 // connecting out again in client mode, and the connection colour.
 #pragma once
 
+#include <QHostAddress>
 #include <QObject>
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "ui/status_source.h"
+#include "engine/slave_engine.h"
 
 namespace tarvik {
 
 class AnswerDispatcher;
-class SlaveEngine;
 class SocketSet;
 class StatusRefresh;
 
@@ -23,7 +23,7 @@ inline constexpr int32_t kColourNotConnected = 255;    // red
 inline constexpr int32_t kColourConnected = 65280;     // green
 inline constexpr int32_t kColourUnset = -1;            // before the first tick
 
-inline constexpr int kReConnectInterval = 100;  // ms
+inline constexpr int kReconnectIntervalMs = 100;
 
 enum class PortOpening {
     Opened,                     // Title and Port name the entry
@@ -34,50 +34,48 @@ enum class PortOpening {
 struct LocalPortOutcome {
     PortOpening Outcome = PortOpening::ListUsedUp;
     std::string Title;  // the opened entry's title, flag included
-    int32_t Port = 0;   // Winsock_Connect.LocalPort once opened
+    int32_t Port = 0;   // the listener's LocalPort once opened
 };
 
-class ConnectionManager final : public QObject, public StatusSource {
+class ConnectionManager final : public QObject {
     Q_OBJECT
 public:
-    // Connects itself to the events of the three socket controls.
+    // Connects itself to the events of the three sockets.
     ConnectionManager(SocketSet& sockets, SlaveEngine& engine, AnswerDispatcher& dispatcher,
                       StatusRefresh& status, bool socketServer, QObject* parent = nullptr);
 
-    bool SocketServer() const override { return socketServer_; }
-    bool UdpMode() const;
+    bool SocketServer() const { return socketServer_; }
 
     // Server mode, once at start-up: tries the LocalPorts lines (each ended
-    // by a NUL) in order until one opens as TCP, or as UDP when flagged U.
-    LocalPortOutcome OpenLocalPort(std::string_view localPorts);
+    // by a NUL) in order until one opens as TCP, or as UDP when flagged U,
+    // on `bindAddress` (every IPv4 address of the machine by default).
+    LocalPortOutcome OpenLocalPort(std::string_view localPorts,
+                                   const QHostAddress& bindAddress = QHostAddress(QHostAddress::AnyIPv4));
 
     // Event handlers.
-    void Winsock_Connect_ConnectionRequest(int32_t requestID);
-    void Winsock_Data_Connect();
-    void Winsock_Data_DataArrival(int32_t bytesTotal);
-    void Winsock_Data_Close();
-    void Winsock_Data_Error();
-    void Winsock_UDP_DataArrival(int32_t bytesTotal);
-    void Timer_ReConnect_Timer();
+    void OnConnectionRequest(int32_t requestID);  // accepts the newest master
+    void OnConnected();
+    void OnDataArrival();
+    void OnDataClosed();
+    void OnDataError();
+    void OnDatagram();
+    // Every 100 ms: client mode connects again when closed; the colour.
+    void ReconnectTick();
 
     // The window's background colour; kColourUnset until the first tick.
     int32_t ConnectionColour() const { return colour_; }
-
-    // What the status bar shows.
-    int DataState() const override;
-    std::string DataRemoteHostIP() const override;
-    std::string DataRemoteHost() const override;
-    int32_t DataRemotePort() const override;
-    int32_t ListenLocalPort() const override;
-    int32_t PacketsReceived() const override;
-    int32_t PacketsSent() const override;
 
 signals:
     // Raised only when the colour changes.
     void ConnectionColourChanged(int32_t colour);
 
 private:
-    bool OpenEntry(int32_t port, bool udp);
+    // After an arrival or a slice: more held frames wait to be answered.
+    void FollowUp(ArrivalOutcome outcome);
+    void ScheduleRelease();
+    void ContinueRelease();
+    bool OpenEntry(int32_t port, bool udp, const QHostAddress& bindAddress);
+    void CloseData();
 
     SocketSet& sockets_;
     SlaveEngine& engine_;
@@ -85,6 +83,7 @@ private:
     StatusRefresh& status_;
     bool socketServer_;
     int32_t colour_ = kColourUnset;
+    bool releaseScheduled_ = false;
 };
 
 }  // namespace tarvik

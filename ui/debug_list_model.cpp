@@ -45,7 +45,10 @@ DebugListModel::DebugListModel(TraceModel& trace, QObject* parent)
     frameTimer_.setSingleShot(true);
     frameTimer_.setInterval(ScreenFrameIntervalMs());
     connect(&frameTimer_, &QTimer::timeout, this, &DebugListModel::Sync);
+    trace_.AddListener(*this);
 }
+
+DebugListModel::~DebugListModel() { trace_.RemoveListener(*this); }
 
 int DebugListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : shownCount_;
@@ -68,25 +71,7 @@ std::string_view DebugListModel::LineText(int row) const {
     return trace_.Line(static_cast<std::size_t>(at));
 }
 
-void DebugListModel::TraceRaw(std::string_view mark, const Packet& packet) {
-    trace_.TraceRaw(mark, packet);
-    ScheduleSync();
-}
-
-void DebugListModel::TraceRequest(const MbapHeader& header, std::string_view text) {
-    trace_.TraceRequest(header, text);
-    ScheduleSync();
-}
-
-void DebugListModel::TraceAnswer(const MbapHeader& header, std::string_view text) {
-    trace_.TraceAnswer(header, text);
-    ScheduleSync();
-}
-
-void DebugListModel::Clear() {
-    trace_.Clear();
-    ScheduleSync();
-}
+void DebugListModel::Clear() { trace_.Clear(); }
 
 void DebugListModel::ScheduleSync() {
     if (!frameTimer_.isActive()) frameTimer_.start();

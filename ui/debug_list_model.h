@@ -1,7 +1,6 @@
-// The debug trace as a Qt list model. The writers go through this object,
-// which forwards each line to the TraceModel and arms a one-frame timer; the
-// rows follow the TraceModel at most once per screen frame, so a flood of
-// traffic costs one repaint per frame, not one per line.
+// The debug trace as a Qt list model. Every change of the TraceModel arms a
+// one-frame timer; the rows follow the TraceModel at most once per screen
+// frame, so a flood of traffic costs one repaint per frame, not one per line.
 #pragma once
 
 #include <QAbstractItemDelegate>
@@ -11,8 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/ports.h"
-#include "ui/trace_model.h"
+#include "trace/trace_model.h"
 
 namespace tarvik {
 
@@ -20,10 +18,11 @@ namespace tarvik {
 // window changes more often than this.
 int ScreenFrameIntervalMs();
 
-class DebugListModel final : public QAbstractListModel, public TraceWriter {
+class DebugListModel final : public QAbstractListModel, private TraceListener {
     Q_OBJECT
 public:
     explicit DebugListModel(TraceModel& trace, QObject* parent = nullptr);
+    ~DebugListModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -32,10 +31,6 @@ public:
     std::string_view LineText(int row) const;
     // Length of the longest line among the rows, in characters.
     std::size_t LongestLineLength() const { return longestLine_; }
-
-    void TraceRaw(std::string_view mark, const Packet& packet) override;
-    void TraceRequest(const MbapHeader& header, std::string_view text) override;
-    void TraceAnswer(const MbapHeader& header, std::string_view text) override;
 
     // Empties the trace ("&Clear Debug List").
     void Clear();
@@ -53,6 +48,8 @@ signals:
     void writerSelectionMoved(int row);
 
 private:
+    void TraceLine(std::string_view, std::string_view) override {}
+    void TraceChanged() override { ScheduleSync(); }
     void ScheduleSync();
 
     TraceModel& trace_;

@@ -1,14 +1,9 @@
 // The operator window: every control at its designed place, the register
 // panes, the holding-register list, the debug list and the status bar. The
-// window is the operator options the engine and answer sending read, and
-// the status-bar refresh they call.
-//
-// Wiring, once the other parts exist:
-//   - AttachRegisters(engine.Registers()): the panes and the list show the
-//     engine's tables;
-//   - DebugTrace() is the TraceWriter to give every trace writer, so the
-//     debug list sees each change;
-//   - AttachStatusSource(...): the sockets and counters the status bar shows.
+// window is the operator options the core reads, and its status bar the
+// panels the core writes; it shows what it is attached to:
+//   - AttachTrace(core.Trace()): the debug list shows the trace;
+//   - AttachRegisters(core.Registers()): the panes and the list show the tables.
 #pragma once
 
 #include <QMainWindow>
@@ -19,13 +14,12 @@
 
 #include "engine/ports.h"
 #include "engine/register_tables.h"
+#include "slave/status_panels.h"
+#include "trace/trace_model.h"
 #include "ui/register_pane.h"
-#include "ui/status_source.h"
-#include "ui/trace_model.h"
 
 class QAction;
 class QCheckBox;
-class QFont;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -39,23 +33,23 @@ namespace tarvik {
 class DebugListModel;
 class StatusBarWidget;
 
-// The one font of the window, sized in pixels so screen density moves no
-// caption out of its control.
-QFont WindowFont();
-
 // Update interval of the holding-register list.
 inline constexpr int kUpdateIntervalMs = 500;
 
-class TarvikSlave_Main final : public QMainWindow, public OperatorOptions, public StatusRefresh {
+class MainWindow final : public QMainWindow, public OperatorOptions {
     Q_OBJECT
 public:
-    explicit TarvikSlave_Main(TraceModel& trace, QWidget* parent = nullptr);
-    ~TarvikSlave_Main() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
+    void AttachTrace(TraceModel& trace);
+    // Lets go of the trace, before it goes.
+    void DetachTrace();
     void AttachRegisters(RegisterTables& tables);
-    void AttachStatusSource(const StatusSource& source);
-    TraceWriter& DebugTrace();
-    DebugListModel& DebugList();
+    // The status bar, as the core writes it.
+    StatusPanels& Panels();
+    // Nullptr until a trace is attached.
+    DebugListModel* DebugList() const { return debugList_; }
 
     // Operator options, read from the controls at each call.
     bool ShowRawData() const override;
@@ -64,46 +58,51 @@ public:
     bool DelayAnswer() const override;
     std::string DelayText() const override;
 
-    // Compare-and-write refresh of the status bar; does nothing until a
-    // status source is attached.
-    void RefreshStatusBar() override;
-    int16_t LastSocketState() const { return lastSocketState_; }
-    void SetLastSocketState(int16_t state) { lastSocketState_ = state; }
-
     // Paints the window's own background (the gaps between the controls) in
     // a BBGGRR colour; the controls, menu bar and status bar keep theirs.
     void SetBackColor(int32_t bbggrr);
     // The colour last set, or -1 while the window has its default colour.
     int32_t BackColor() const { return backColor_; }
 
-    // Controls, by their names; the arrays are addressed by index and give
-    // nullptr outside their range.
-    QGroupBox* Frame(int index) const;
+    // The two register panes and the frame of the holding-register list.
+    QGroupBox* HoldingPane() const { return frames_[0]; }
+    QGroupBox* InputPane() const { return frames_[1]; }
+    QGroupBox* HoldingListFrame() const { return frames_[2]; }
+    // Labels 0..8 (the bit-group captions and "msec"); nullptr outside.
     QLabel* Label(int index) const;
-    QCheckBox* Check_HoldingRegister(int index) const;
-    QCheckBox* Check_InputRegister(int index) const;
-    QScrollBar* VScroll_Holding() const { return vscrollHolding_; }
-    QScrollBar* VScroll_Input() const { return vscrollInput_; }
-    QListWidget* List_Holding() const { return listHolding_; }
-    QListView* List_Debug() const { return listDebug_; }
-    QCheckBox* Check_Delay() const { return checkDelay_; }
-    QLineEdit* Text_Delay() const { return textDelay_; }
-    QCheckBox* Check_Answer() const { return checkAnswer_; }
-    QCheckBox* Check_ShowRaw() const { return checkShowRaw_; }
-    QCheckBox* Check_ShowReads() const { return checkShowReads_; }
+    // Bit boxes 0..15 of each pane, b15 first; nullptr outside.
+    QCheckBox* HoldingBitBox(int index) const;
+    QCheckBox* InputBitBox(int index) const;
+    QScrollBar* HoldingScroll() const { return holdingScroll_; }
+    QScrollBar* InputScroll() const { return inputScroll_; }
+    QListWidget* HoldingList() const { return holdingList_; }
+    QListView* DebugListView() const { return debugListView_; }
+    QCheckBox* DelayAnswerBox() const { return delayAnswerBox_; }
+    QLineEdit* DelayTextBox() const { return delayTextBox_; }
+    QCheckBox* DontAnswerBox() const { return dontAnswerBox_; }
+    QCheckBox* ShowRawBox() const { return showRawBox_; }
+    QCheckBox* ShowReadsBox() const { return showReadsBox_; }
     StatusBarWidget* StatusBar() const { return statusBar_; }
-    QMenu* Menu_File() const { return menuFile_; }
-    QAction* Menu_File_ClearDebugList() const { return menuFileClearDebugList_; }
-    QTimer& Timer_Update() { return timerUpdate_; }
+    QMenu* FileMenu() const { return fileMenu_; }
+    QAction* ClearDebugListAction() const { return clearDebugListAction_; }
+    QAction* SaveDebugListAction() const { return saveDebugListAction_; }
+    QAction* SaveRegistersAction() const { return saveRegistersAction_; }
+    QAction* LoadRegistersAction() const { return loadRegistersAction_; }
+    QTimer& HoldingListTimer() { return holdingListTimer_; }
 
-    // Event handlers.
-    void Form_Resize();
-    void VScroll_Holding_Change();
-    void VScroll_Input_Change();
-    void Check_HoldingRegister_Click(int Index);
-    void Check_InputRegister_Click(int Index);
-    void Timer_Update_Timer();
-    void Menu_File_ClearDebugList_Click();
+    // Handlers.
+    void LayOutDebugList();          // the inner area was resized
+    void OnHoldingScroll();          // a holding register was selected
+    void OnInputScroll();            // an input register was selected
+    void OnHoldingBitClicked(int index);
+    void OnInputBitClicked(int index);
+    void RefreshHoldingList();       // every 500 ms
+    void ClearDebugList();           // "&Clear Debug List"
+    void SaveDebugList();            // "&Save Debug List..."
+    void SaveRegisters();            // "Save &Registers..."
+    void LoadRegisters();            // "&Load Registers..."
+    // The tables changed behind the panes' back (a load): show them again.
+    void ShowRegistersAgain();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -113,33 +112,34 @@ private:
     void BuildPanes();
     void BuildHoldingList();
     void BuildOptions();
-    void BuildDebugList();
+    void BuildDebugListView();
     void FollowWriterSelection(int row);
 
     std::array<QGroupBox*, 3> frames_{};
     std::array<QLabel*, 9> labels_{};
     RegisterPane::BitBoxes holdingBoxes_{};
     RegisterPane::BitBoxes inputBoxes_{};
-    QScrollBar* vscrollHolding_ = nullptr;
-    QScrollBar* vscrollInput_ = nullptr;
-    QListWidget* listHolding_ = nullptr;
-    QListView* listDebug_ = nullptr;
-    QCheckBox* checkDelay_ = nullptr;
-    QLineEdit* textDelay_ = nullptr;
-    QCheckBox* checkAnswer_ = nullptr;
-    QCheckBox* checkShowRaw_ = nullptr;
-    QCheckBox* checkShowReads_ = nullptr;
+    QScrollBar* holdingScroll_ = nullptr;
+    QScrollBar* inputScroll_ = nullptr;
+    QListWidget* holdingList_ = nullptr;
+    QListView* debugListView_ = nullptr;
+    QCheckBox* delayAnswerBox_ = nullptr;
+    QLineEdit* delayTextBox_ = nullptr;
+    QCheckBox* dontAnswerBox_ = nullptr;
+    QCheckBox* showRawBox_ = nullptr;
+    QCheckBox* showReadsBox_ = nullptr;
     StatusBarWidget* statusBar_ = nullptr;
-    QMenu* menuFile_ = nullptr;
-    QAction* menuFileClearDebugList_ = nullptr;
-    QTimer timerUpdate_;
+    QMenu* fileMenu_ = nullptr;
+    QAction* clearDebugListAction_ = nullptr;
+    QAction* saveDebugListAction_ = nullptr;
+    QAction* saveRegistersAction_ = nullptr;
+    QAction* loadRegistersAction_ = nullptr;
+    QTimer holdingListTimer_;
 
     DebugListModel* debugList_ = nullptr;
     std::optional<RegisterPane> holdingPane_;
     std::optional<RegisterPane> inputPane_;
     RegisterTables* tables_ = nullptr;
-    const StatusSource* statusSource_ = nullptr;
-    int16_t lastSocketState_ = -1;
     int32_t backColor_ = -1;
 };
 

@@ -15,7 +15,7 @@
 #include <array>
 #include <cstdint>
 
-#include "ui/status_bar_logic.h"
+#include "slave/status_panels.h"
 
 class QLabel;
 

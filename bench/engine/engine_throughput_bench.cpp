@@ -5,7 +5,7 @@
 
 #include "dispatch/answer_dispatcher.h"
 #include "engine/slave_engine.h"
-#include "ui/trace_model.h"
+#include "trace/trace_model.h"
 
 namespace {
 
@@ -23,8 +23,10 @@ struct Options : OperatorOptions {
 struct DiscardingSockets : AnswerSockets {
     std::size_t bytes = 0;
     bool UdpMode() const override { return false; }
-    bool SendUdp(const Packet&) override { return true; }
-    int DataState() const override { return kStateConnected; }
+    AnswerRoute CurrentRoute() const override { return AnswerRoute{1, {}, 0}; }
+    bool SendUdp(const Packet&, const std::string&, int32_t) override { return true; }
+    SocketState DataState() const override { return SocketState::Connected; }
+    uint64_t DataConnection() const override { return 1; }
     bool SendData(const Packet& frame) override {
         bytes += frame.size();
         return true;

@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "app/termination_signals.h"
 #include "bench/window-host/host_options.h"
 #include "bench/window-host/window_probes.h"
-#include "ui/slave_program.h"
+#include "slave/product_texts.h"
+#include "slave/start_plan.h"
+#include "slave/termination_signals.h"
+#include "ui/window_controls.h"
+#include "ui/window_face.h"
 
 namespace {
 
@@ -57,17 +60,20 @@ int main(int argc, char* argv[]) {
     }
     ini.close();
 
-    SlaveProgram program(folder.path().toStdString() + "/");
-    if (program.Form_Load() != StartOutcome::Running) {
+    StartRequest request;
+    request.appFolder = folder.path().toStdString() + "/";
+    const StartPlan plan = PlanStart(request);
+    WindowFace program(plan.settings, plan.options);
+    if (program.Start() != StartOutcome::Running) {
         std::fprintf(stderr, "tarvik_window_host: port %d could not be opened\n", options.port);
         return 1;
     }
     if (!options.trace) {
-        ClearByClick(*program.Window().Check_ShowRaw());
-        ClearByClick(*program.Window().Check_ShowReads());
+        ClearByClick(*program.Window().ShowRawBox());
+        ClearByClick(*program.Window().ShowReadsBox());
     }
-    const int port = options.udp ? program.Sockets().Winsock_UDP.LocalPort()
-                                 : program.Sockets().Winsock_Connect.LocalPort();
+    const int port = options.udp ? program.Core().Sockets().udp.LocalPort()
+                                 : program.Core().Sockets().listener.LocalPort();
     std::printf("port %d\n", port);
     std::fflush(stdout);
 

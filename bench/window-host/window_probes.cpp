@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "ui/debug_list_model.h"
-#include "ui/slave_program.h"
+#include "ui/window_face.h"
 #include "ui/status_bar_widget.h"
 
 namespace tarvik::bench {
@@ -130,13 +130,13 @@ std::string TimedApplication::BusiestEvents(std::size_t count) const {
     return text;
 }
 
-WindowProbes::WindowProbes(TimedApplication& app, SlaveProgram& program)
+WindowProbes::WindowProbes(TimedApplication& app, WindowFace& program)
     : app_(app), program_(program) {
     probe_.setTimerType(Qt::PreciseTimer);
     probe_.setInterval(kProbePeriodMs);
     connect(&probe_, &QTimer::timeout, this, &WindowProbes::ProbeTick);
-    connect(&program_.Timer_Send, &QTimer::timeout, this, &WindowProbes::SendTick);
-    QAbstractItemModel* list = &program_.Window().DebugList();
+    connect(&program_.Core().SendTickTimer(), &QTimer::timeout, this, &WindowProbes::SendTick);
+    QAbstractItemModel* list = program_.Window().DebugList();
     connect(list, &QAbstractItemModel::rowsInserted, this, &WindowProbes::ListChanged);
     connect(list, &QAbstractItemModel::rowsRemoved, this, &WindowProbes::ListChanged);
     connect(list, &QAbstractItemModel::modelReset, this, &WindowProbes::ListChanged);
@@ -144,7 +144,7 @@ WindowProbes::WindowProbes(TimedApplication& app, SlaveProgram& program)
 
 void WindowProbes::Start() {
     StatusBarWidget& bar = *program_.Window().StatusBar();
-    app_.StartMeasuring(program_.Window().List_Debug()->viewport(),
+    app_.StartMeasuring(program_.Window().DebugListView()->viewport(),
                         {bar.Panel(kConnectionPanel), bar.Panel(kReceivedPanel), bar.Panel(kSentPanel)});
     startedMs_ = app_.NowMs();
     lastProbeMs_ = startedMs_;
@@ -165,8 +165,8 @@ void WindowProbes::ProbeTick() {
     // The counters on screen against the counters themselves.
     StatusBarWidget& bar = *program_.Window().StatusBar();
     received_.Observe(now, bar.Panel(kReceivedPanel)->text().toLongLong(),
-                      program_.Manager().PacketsReceived());
-    sent_.Observe(now, bar.Panel(kSentPanel)->text().toLongLong(), program_.Dispatcher().PacketsSent());
+                      program_.Core().Engine().PacketsReceived());
+    sent_.Observe(now, bar.Panel(kSentPanel)->text().toLongLong(), program_.Core().Dispatcher().PacketsSent());
 }
 
 void WindowProbes::SendTick() {

@@ -15,7 +15,7 @@
 #include "bench/window-host/loop_figures.h"
 
 namespace tarvik {
-class SlaveProgram;
+class WindowFace;
 }
 
 namespace tarvik::bench {
@@ -75,7 +75,7 @@ private:
 // ticks, the debug list's syncs and the status bar's freshness.
 class WindowProbes final : public QObject {
 public:
-    WindowProbes(TimedApplication& app, SlaveProgram& program);
+    WindowProbes(TimedApplication& app, WindowFace& program);
 
     void Start();
     // The figures as one line of JSON.
@@ -87,7 +87,7 @@ private:
     void ListChanged();
 
     TimedApplication& app_;
-    SlaveProgram& program_;
+    WindowFace& program_;
     QTimer probe_;
     double startedMs_ = 0.0;
     double lastProbeMs_ = -1.0;

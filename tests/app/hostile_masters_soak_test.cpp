@@ -8,8 +8,8 @@
 #include <random>
 #include <thread>
 
-#include "../support/program_process.h"
-#include "../support/raw_master.h"
+#include "tests/support/program_process.h"
+#include "tests/support/raw_master.h"
 
 namespace tarvik::testing {
 namespace {
@@ -98,7 +98,7 @@ int SettledDescriptors(ProgramProcess& program, int expected) {
 
 TEST(HostileMasters, TcpSoakLeavesTheProgramServingAndItsDescriptorsFlat) {
     const int port = PickFreeTcpPort();
-    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port));
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port), Headless({"--quiet"}));
     ASSERT_TRUE(program.WaitUntilListening(port, 30s));
     // The probe connection of the wait above may still be open in the program.
     std::this_thread::sleep_for(300ms);
@@ -180,7 +180,7 @@ TEST(HostileMasters, TcpSoakLeavesTheProgramServingAndItsDescriptorsFlat) {
 
 TEST(HostileMasters, UdpSendersEachGetTheirOwnAnswersAndCutDatagramsDoNoHarm) {
     const int port = PickFreeUdpPort();
-    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port, ",U"));
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port, ",U"), Headless({"--quiet"}));
     // Wait until the endpoint answers a probe.
     UdpMaster probe;
     bool up = false;

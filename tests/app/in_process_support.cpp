@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "slave/start_plan.h"
 #include "ui/status_bar_widget.h"
+#include "ui/window_controls.h"
 
 namespace tarvik::testing {
 namespace {
@@ -53,8 +55,11 @@ ProgramUnderTest::ProgramUnderTest(const std::string& iniText) {
         ADD_FAILURE() << "cannot write the settings file in " << folder_.path().toStdString();
     }
     ini.close();
-    program_ = std::make_unique<SlaveProgram>(folder_.path().toStdString() + "/");
-    outcome_ = program_->Form_Load();
+    StartRequest request;
+    request.appFolder = folder_.path().toStdString() + "/";
+    const StartPlan plan = PlanStart(request);
+    program_ = std::make_unique<WindowFace>(plan.settings, plan.options);
+    outcome_ = program_->Start();
 }
 
 bool ProgramUnderTest::Show() {
@@ -78,7 +83,7 @@ std::string ProgramUnderTest::Panel(const char* hint) const {
 }
 
 std::vector<std::string> ProgramUnderTest::Trace() const {
-    const TraceModel& trace = program_->Trace();
+    const TraceModel& trace = program_->Core().Trace();
     std::vector<std::string> lines;
     for (std::size_t row = 0; row < trace.LineCount(); ++row) {
         const std::string& line = trace.Line(row);

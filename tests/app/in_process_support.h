@@ -13,7 +13,7 @@
 
 #include "tests/support/event_waits.h"
 #include "tests/support/raw_master.h"
-#include "ui/slave_program.h"
+#include "ui/window_face.h"
 
 namespace tarvik::testing {
 
@@ -31,8 +31,9 @@ class ProgramUnderTest {
 public:
     explicit ProgramUnderTest(const std::string& iniText);
 
-    SlaveProgram& Program() { return *program_; }
-    TarvikSlave_Main& Window() { return program_->Window(); }
+    WindowFace& Program() { return *program_; }
+    SlaveCore& Core() { return program_->Core(); }
+    MainWindow& Window() { return program_->Window(); }
     StartOutcome Outcome() const { return outcome_; }
 
     // Shows the window and waits until it is on the (offscreen) screen.
@@ -48,7 +49,7 @@ public:
 
 private:
     QTemporaryDir folder_;
-    std::unique_ptr<SlaveProgram> program_;
+    std::unique_ptr<WindowFace> program_;
     StartOutcome outcome_ = StartOutcome::Running;
 };
 

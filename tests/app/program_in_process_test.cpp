@@ -11,6 +11,7 @@
 
 #include "tests/app/in_process_support.h"
 #include "tests/support/program_process.h"
+#include "tests/support/raw_master.h"
 
 namespace tarvik::testing {
 namespace {
@@ -28,7 +29,7 @@ void TypeInto(QLineEdit* edit, const char* text) {
     QTest::keyClicks(edit, QString::fromLatin1(text));
 }
 
-QColor Background(TarvikSlave_Main& window) {
+QColor Background(MainWindow& window) {
     return window.centralWidget()->palette().color(QPalette::Window);
 }
 
@@ -55,13 +56,13 @@ protected:
 
     const int port = PickFreeTcpPort();
     ProgramUnderTest under{ServerIni(std::to_string(port) + "=Main\r\n")};
-    TarvikSlave_Main& window = under.Window();
+    MainWindow& window = under.Window();
     QtMaster master;
 };
 
 TEST_F(ProgramWithMaster, DontAnswerHoldsEveryRequestUntilClearedThenAllAreAnsweredInOrder) {
-    Click(window.Check_Answer());
-    ASSERT_TRUE(window.Check_Answer()->isChecked());
+    Click(window.DontAnswerBox());
+    ASSERT_TRUE(window.DontAnswerBox()->isChecked());
 
     for (int t = 1; t <= 3; ++t) {
         master.Send(WriteSingleRequest(t, t, 100 + t));
@@ -75,10 +76,10 @@ TEST_F(ProgramWithMaster, DontAnswerHoldsEveryRequestUntilClearedThenAllAreAnswe
                                  "<- Raw: 00 02 00 00 00 06 01 06 00 02 00 66 ",
                                  "<- Raw: 00 03 00 00 00 06 01 06 00 03 00 67 ",
                              }));
-    EXPECT_EQ(under.Program().Engine().Registers().HoldingRegisters[1], 0);
+    EXPECT_EQ(under.Core().Engine().Registers().HoldingRegisters[1], 0);
 
-    Click(window.Check_Answer());
-    ASSERT_FALSE(window.Check_Answer()->isChecked());
+    Click(window.DontAnswerBox());
+    ASSERT_FALSE(window.DontAnswerBox()->isChecked());
     master.Send(WriteSingleRequest(4, 4, 104));
     for (int t = 1; t <= 4; ++t) {
         EXPECT_EQ(master.ReceiveFrame(), WriteSingleRequest(t, t, 100 + t)) << "answer " << t;
@@ -86,15 +87,15 @@ TEST_F(ProgramWithMaster, DontAnswerHoldsEveryRequestUntilClearedThenAllAreAnswe
     EXPECT_TRUE(WaitReceived(4));
     EXPECT_EQ(under.Panel("Sent packets"), "4");
     for (int t = 1; t <= 4; ++t) {
-        EXPECT_EQ(under.Program().Engine().Registers().HoldingRegisters[static_cast<std::size_t>(t)], 100 + t);
+        EXPECT_EQ(under.Core().Engine().Registers().HoldingRegisters[static_cast<std::size_t>(t)], 100 + t);
     }
 }
 
 TEST_F(ProgramWithMaster, DelayAnswerHoldsTheAnswerForTheTypedMillisecondsThenDumpsAndCountsIt) {
-    Click(window.Check_Delay());
-    ASSERT_TRUE(window.Check_Delay()->isChecked());
-    TypeInto(window.Text_Delay(), "300");
-    ASSERT_EQ(window.Text_Delay()->text(), QStringLiteral("300"));
+    Click(window.DelayAnswerBox());
+    ASSERT_TRUE(window.DelayAnswerBox()->isChecked());
+    TypeInto(window.DelayTextBox(), "300");
+    ASSERT_EQ(window.DelayTextBox()->text(), QStringLiteral("300"));
 
     master.Send(ReadRequest(1, 3, 0, 1));
     ASSERT_TRUE(WaitReceived(1));
@@ -148,6 +149,53 @@ TEST_F(ProgramWithMaster, SecondMasterResetsTheCountersAndTheWindowGoesRedWhenIt
     // The counts stay until the next master is accepted.
     EXPECT_EQ(under.Panel("Received packets"), "1");
     EXPECT_EQ(under.Panel("Sent packets"), "1");
+}
+
+// The same traffic to the window and to the headless program: the lines the
+// debug list shows and the trace lines on standard output are the same bytes
+// (the time of day aside).
+TEST_F(ProgramWithMaster, HeadlessTraceLinesAreTheLinesTheDebugListShows) {
+    const int headlessPort = PickFreeTcpPort();
+    ProgramProcess headless(TARVIK_PROGRAM, ServerIni(std::to_string(headlessPort) + "=Main\r\n"));
+    ASSERT_TRUE(headless.WaitUntilListening(headlessPort, std::chrono::seconds(30)));
+    TcpMaster other;
+    ASSERT_TRUE(other.Connect(headlessPort));
+    ASSERT_TRUE(headless.WaitForStdout("## ", std::chrono::seconds(5)));
+
+    const Bytes traffic = WriteMultipleRequest(1, 3, std::string("\x00\x05\xFF\x00", 4)) +
+                          ReadRequest(2, 3, 0, 5) + ReadRequest(3, 4, 2046, 4) +
+                          Frame(4, 1, std::string("\x2B\x0E", 2)) + Frame(5, 0, "") +
+                          WriteSingleRequest(6, 9, 0xBEEF);
+    under.Core().Trace().Clear();
+    master.Send(traffic);
+    ASSERT_TRUE(other.Send(traffic));
+    ASSERT_TRUE(WaitReceived(1));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(other.ReceiveFrame().has_value()) << i;
+    ASSERT_EQ(headless.Terminate(std::chrono::seconds(20)), 0);
+
+    Lines printed;
+    for (std::string line : Lines{[&] {
+             Lines all;
+             std::string text = headless.Stdout();
+             for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+                 end = text.find('\n', at);
+                 if (end == std::string::npos) end = text.size();
+                 all.push_back(text.substr(at, end - at));
+             }
+             return all;
+         }()}) {
+        if (line.rfind("## ", 0) == 0) continue;
+        const std::size_t blank = line.find(' ');
+        printed.push_back(blank == std::string::npos ? line : line.substr(blank + 1));
+    }
+    // Random bytes past the table differ between the two: compare the rest.
+    const Lines shown = under.Trace();
+    ASSERT_EQ(printed.size(), shown.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i].find("2046") != std::string::npos && shown[i].rfind("-> ", 0) == 0) continue;
+        if (shown[i].rfind("-> Raw", 0) == 0 && shown[i].find(" 04 08 ") != std::string::npos) continue;
+        EXPECT_EQ(printed[i], shown[i]) << "line " << i;
+    }
 }
 
 }  // namespace

@@ -74,9 +74,9 @@ TEST(ProgramStartUp, SimulatePatHidesBothRegisterPanesAndServesCannedReads) {
     const int port = PickFreeTcpPort();
     ProgramUnderTest under(ServerIni(std::to_string(port) + "=Main\r\n", /*simulatePAT=*/true));
     ASSERT_TRUE(under.Show());
-    EXPECT_FALSE(under.Window().Frame(0)->isVisible());
-    EXPECT_FALSE(under.Window().Frame(1)->isVisible());
-    EXPECT_TRUE(under.Window().Frame(2)->isVisible());
+    EXPECT_FALSE(under.Window().HoldingPane()->isVisible());
+    EXPECT_FALSE(under.Window().InputPane()->isVisible());
+    EXPECT_TRUE(under.Window().HoldingListFrame()->isVisible());
 
     QtMaster master;
     ASSERT_TRUE(master.Connect(port));
@@ -85,8 +85,8 @@ TEST(ProgramStartUp, SimulatePatHidesBothRegisterPanesAndServesCannedReads) {
 
     ProgramUnderTest plain(ServerIni(std::to_string(PickFreeTcpPort()) + "=Main\r\n"));
     ASSERT_TRUE(plain.Show());
-    EXPECT_TRUE(plain.Window().Frame(0)->isVisible());
-    EXPECT_TRUE(plain.Window().Frame(1)->isVisible());
+    EXPECT_TRUE(plain.Window().HoldingPane()->isVisible());
+    EXPECT_TRUE(plain.Window().InputPane()->isVisible());
 }
 
 // Runs the box as main does and presses its OK as the operator would; a
@@ -131,8 +131,8 @@ TEST(ProgramStartUp, EntryWithoutPortBeforeValidOnesOpensNothingQuietly) {
     EXPECT_EQ(under.Outcome(), StartOutcome::NoPortOpened);
     EXPECT_EQ(under.Title(), "Tarvik Slave Emulator");
     EXPECT_EQ(under.ConnectionPanel(), "Listening at port 0");
-    EXPECT_EQ(under.Program().Sockets().Winsock_Connect.State(), kSocketClosed);
-    EXPECT_EQ(under.Program().Sockets().Winsock_UDP.State(), kSocketClosed);
+    EXPECT_EQ(under.Core().Sockets().listener.State(), SocketState::Closed);
+    EXPECT_EQ(under.Core().Sockets().udp.State(), SocketState::Closed);
     QtMaster master;
     EXPECT_FALSE(master.Connect(port)) << "the valid entry behind the empty one must stay closed";
 }

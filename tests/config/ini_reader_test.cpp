@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "config/settings_file.h"
@@ -14,11 +14,10 @@ protected:
     std::string Read(const std::string& content, std::string_view section, std::string_view key,
                      std::string_view defaultValue = "<default>") {
         folder_.Write(kSettingsFileName, content);
-        return settings_.ReadSetting(section, key, defaultValue, kSettingsFileName);
+        return SettingsFile(folder_.Path()).ReadSetting(section, key, defaultValue);
     }
 
     testing::TempFolder folder_;
-    SettingsFile settings_{folder_.Path()};
 };
 
 TEST_F(IniReaderTest, FollowsTheProfileReaderContract) {
@@ -62,10 +61,13 @@ TEST_F(IniReaderTest, CutsValuesAndDefaultsTo2047Characters) {
     EXPECT_EQ(Read("", "General", "RemoteHost", std::string(3000, 'a')), exact);
 }
 
-TEST_F(IniReaderTest, MissingOrUnreadableFileGivesTheDefault) {
-    EXPECT_EQ(settings_.ReadSetting("General", "SocketServer", "d", kSettingsFileName), "d");
-    std::filesystem::create_directory(folder_.Path() + std::string(kSettingsFileName));
-    EXPECT_EQ(settings_.ReadSetting("General", "SocketServer", "d", kSettingsFileName), "d");
+TEST_F(IniReaderTest, FindSettingTellsAMissingKeyFromAnEmptyOne) {
+    folder_.Write(kSettingsFileName, "[General]\r\nRemoteHost=\r\n");
+    const SettingsFile settings(folder_.Path());
+    EXPECT_EQ(settings.FindSetting("General", "RemoteHost"), std::optional<std::string>(""));
+    EXPECT_EQ(settings.FindSetting("General", "RemotePort"), std::nullopt);
+    EXPECT_EQ(SettingsFile(folder_.Path() + "elsewhere/").FindSetting("General", "RemoteHost"),
+              std::nullopt);
 }
 
 }  // namespace

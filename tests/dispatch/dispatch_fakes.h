@@ -3,16 +3,21 @@
 // sends and refreshes across all of them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dispatch/answer_dispatcher.h"
 #include "dispatch/answer_sockets.h"
+#include "engine/function_codes.h"
 #include "engine/ports.h"
 #include "tests/support/hex_bytes.h"
 
 namespace tarvik::testing {
+
+inline constexpr int kReadHoldingRegisters = CodeOf(FunctionCode::ReadHoldingRegisters);
+inline constexpr int kWriteMultipleRegisters = CodeOf(FunctionCode::WriteMultipleRegisters);
 
 using Log = std::vector<std::string>;
 
@@ -44,20 +49,29 @@ struct LoggingPorts : TraceWriter, AnswerSockets, StatusRefresh {
         log.push_back("answer " + std::to_string(header.TransactionIdentifier) + " " + std::string(text));
     }
     bool UdpMode() const override { return udp; }
-    int DataState() const override { return state; }
-    bool SendUdp(const Packet& frame) override { return Record("udp", frame); }
+    AnswerRoute CurrentRoute() const override {
+        return udp ? AnswerRoute{0, senderHost, senderPort} : AnswerRoute{connection, {}, 0};
+    }
+    bool SendUdp(const Packet& frame, const std::string& host, int32_t port) override {
+        return Record("udp " + host + ":" + std::to_string(port), frame);
+    }
+    SocketState DataState() const override { return state; }
+    uint64_t DataConnection() const override { return connection; }
     bool SendData(const Packet& frame) override { return Record("data", frame); }
     void RefreshStatusBar() override { log.push_back("refresh"); }
 
     Log log;
     bool udp = false;
-    int state = kStateConnected;
+    SocketState state = SocketState::Connected;
+    uint64_t connection = 1;
+    std::string senderHost = "10.0.0.1";  // the datagram being processed
+    int32_t senderPort = 502;
     bool accept = true;
     std::vector<int> sentIds;  // transaction identifier of every frame handed over, accepted or not
 
 private:
-    bool Record(const char* socket, const Packet& frame) {
-        log.push_back(std::string(socket) + " " + LogForm(frame));
+    bool Record(const std::string& socket, const Packet& frame) {
+        log.push_back(socket + " " + LogForm(frame));
         sentIds.push_back(GetWord(frame, 0));
         return accept;
     }
@@ -72,17 +86,19 @@ struct DispatchRig {
 
     // A Read Holding Registers answer told apart by its transaction identifier.
     void Answer(int id, bool view = false) {
-        dispatcher.DispatchAnswer(MbapHeader{id, 0, 6, 1}, 3, Bytes("02 00 2A"), view);
+        dispatcher.DispatchAnswer(MbapHeader{id, 0, 6, 1}, kReadHoldingRegisters, Bytes("02 00 2A"), view);
     }
     static std::string Frame(int id) {
         return HexOf(Bytes("00 00 00 00 00 05 01 03 02 00 2A").replace(1, 1, 1, char(id)));
     }
     void Ticks(int count) {
-        for (int i = 0; i < count; ++i) dispatcher.Timer_Send_Timer();
+        for (int i = 0; i < count; ++i) dispatcher.SendTick();
     }
+    // In the order the ticks will send them.
     std::vector<int> QueuedIds() const {
         std::vector<int> ids;
-        for (const cQueuedAnswer& entry : dispatcher.AnswerQueue()) ids.push_back(GetWord(entry.QueuedPacket, 0));
+        dispatcher.AnswerQueue().ForEach(
+            [&](const QueuedAnswer& entry) { ids.push_back(GetWord(entry.QueuedPacket, 0)); });
         return ids;
     }
 };

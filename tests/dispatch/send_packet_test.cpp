@@ -9,12 +9,14 @@ namespace {
 
 TEST(AnswerFrame, CarriesRequestHeaderFreshLengthFunctionAndData) {
     // The request's own Length (99) is never reused.
-    EXPECT_EQ(HexOf(AssembleAnswer(MbapHeader{0x0102, 0, 99, 0x11}, 3, Bytes("04 00 0A 00 14"))),
-              "01 02 00 00 00 07 11 03 04 00 0A 00 14");
-    EXPECT_EQ(HexOf(AssembleAnswer(MbapHeader{0xFFFF, 0x1234, 0, 0xFF}, 129, Bytes("02"))),
+    EXPECT_EQ(
+        HexOf(AssembleAnswer(MbapHeader{0x0102, 0, 99, 0x11}, kReadHoldingRegisters, Bytes("04 00 0A 00 14"))),
+        "01 02 00 00 00 07 11 03 04 00 0A 00 14");
+    EXPECT_EQ(HexOf(AssembleAnswer(MbapHeader{0xFFFF, 0x1234, 0, 0xFF}, kUnsupportedFunctionByte, Bytes("02"))),
               "FF FF 12 34 00 03 FF 81 02");
     // Write Multiple Registers with the largest Length echoes 65533 bytes.
-    const Packet longest = AssembleAnswer(MbapHeader{1, 0, 0, 1}, 16, Packet(65533, '\x5A'));
+    const Packet longest =
+        AssembleAnswer(MbapHeader{1, 0, 0, 1}, kWriteMultipleRegisters, Packet(65533, '\x5A'));
     ASSERT_EQ(longest.size(), 65541u);
     EXPECT_EQ(HexOf(longest.substr(0, 9)), "00 01 00 00 FF FF 01 10 5A");
 }
@@ -29,9 +31,11 @@ TEST(SendAtOnce, ConnectedDataSocketGetsTheFrameAfterItsOptionalDump) {
     EXPECT_EQ(rig.dispatcher.PacketsSent(), 2);
 }
 
-TEST(SendAtOnce, DataSocketNotConnectedDropsTheFrameAfterItsDumpButUdpSendsAnyway) {
-    for (const int state : {0, 1, 2, 3, 4, 5, 6, 8, 9}) {
-        SCOPED_TRACE(state);
+TEST(SendAtOnce, DataSocketNotConnectedDropsTheFrameAfterItsDumpButUdpGoesToTheSender) {
+    using enum SocketState;
+    for (const SocketState state : {Closed, Open, Listening, ConnectionPending, ResolvingHost, HostResolved,
+                                    Connecting, PeerClosing, Error}) {
+        SCOPED_TRACE(static_cast<int>(state));
         DispatchRig rig;
         rig.ports.state = state;
         rig.Answer(3, true);
@@ -41,8 +45,12 @@ TEST(SendAtOnce, DataSocketNotConnectedDropsTheFrameAfterItsDumpButUdpSendsAnywa
 
         rig.ports.udp = true;
         rig.Answer(4);
-        EXPECT_EQ(rig.log.back(), "udp " + DispatchRig::Frame(4));
-        EXPECT_EQ(rig.dispatcher.PacketsSent(), 1);
+        rig.ports.senderHost = "10.0.0.9";
+        rig.ports.senderPort = 65535;
+        rig.Answer(5);
+        EXPECT_EQ(rig.log, (Log{"raw -> " + DispatchRig::Frame(3), "udp 10.0.0.1:502 " + DispatchRig::Frame(4),
+                                "udp 10.0.0.9:65535 " + DispatchRig::Frame(5)}));
+        EXPECT_EQ(rig.dispatcher.PacketsSent(), 2);
     }
 }
 

@@ -36,6 +36,17 @@ TEST(Framing, FewerThanSevenBytesAreOnlyDumpedAndCountedUntilANewConnectionEmpti
     EXPECT_EQ(rig.engine.PacketsReceived(), 0);
     rig.Feed(kReadTwo);
     EXPECT_EQ(rig.rec.answers.size(), 1u);
+
+    // A new outgoing connection empties the buffer, held frames included; the count goes on.
+    rig.options.dontAnswer = true;
+    rig.Feed(std::string(kReadTwo) + " 00 09");
+    rig.engine.ClearStreamBuffer();
+    EXPECT_TRUE(rig.engine.ReceiveBuffer().empty());
+    EXPECT_EQ(rig.engine.PacketsReceived(), 2);
+    rig.options.dontAnswer = false;
+    rig.Feed(kReadTwo);
+    EXPECT_EQ(rig.rec.answers.size(), 2u);
+    EXPECT_EQ(rig.LastWire().substr(0, 5), "00 01");
 }
 
 TEST(Framing, LengthOneWritesTheEmptyPacketLineAndLengthZeroIsDroppedSilently) {
@@ -66,12 +77,14 @@ TEST(Framing, ManyFramesInOneArrivalAreAllAnsweredInOrderAndCountOnce) {
     rig.options.showReads = false;
     Packet flood;
     for (int i = 0; i < 10000; ++i) flood += PutWord(i) + Bytes("00 00 00 06 01 06 00 00") + PutWord(i);
-    rig.engine.ProcessPacket(flood);
+    // 120,000 answer bytes: more than one slice, so the rest follows on later passes.
+    EXPECT_EQ(rig.engine.ProcessPacket(flood), ArrivalOutcome::MoreToRelease);
+    EXPECT_EQ(rig.Drain(), 1);
     ASSERT_EQ(rig.rec.answers.size(), 10000u);
     EXPECT_EQ(rig.rec.answers[0].wire, "00 00 00 00 00 06 01 06 00 00 00 00");
     EXPECT_EQ(rig.LastWire(), "27 0F 00 00 00 06 01 06 00 00 27 0F");
     EXPECT_EQ(rig.engine.PacketsReceived(), 1);
-    EXPECT_EQ(rig.rec.refreshes, 1);
+    EXPECT_EQ(rig.rec.refreshes, 2);
     EXPECT_EQ(rig.Holding()[0], 9999);
     EXPECT_TRUE(rig.engine.ReceiveBuffer().empty());
 }
@@ -98,21 +111,37 @@ TEST(ReceiveBufferBound, StreamPastTheBoundIsClosedAndEmptied) {
     EXPECT_EQ(fresh.rec.lines, Lines{"REQ 0000 Receive buffer over 64 MiB, connection closed"});
 }
 
-TEST(ReceiveBufferBound, DatagramPastTheBoundIsDroppedAndTheBufferKept) {
+// Held frames that "Don't answer" no longer holds are answered, not counted:
+// the connection stays.
+TEST(ReceiveBufferBound, FramesHeldNearTheBoundAreAnsweredOnceClearedNotClosed) {
     EngineRig rig;
     rig.options.dontAnswer = true;
-    rig.engine.ProcessPacket(Packet(kReceiveBufferLimit - 1, '\x01'), ArrivalKind::Datagram);
+    Packet held;
+    for (int i = 0; i < 1023; ++i) held += CoilWrite(i, 65535);  // 60,421 bytes short of the bound
+    rig.engine.ProcessPacket(held);
+    rig.options.dontAnswer = false;
+    EXPECT_EQ(rig.engine.ProcessPacket(CoilWrite(1023, 65535)), ArrivalOutcome::Handled);
+    ASSERT_EQ(rig.rec.answers.size(), 1024u);
+    EXPECT_EQ(rig.rec.answers[1000].wire, "03 E8 00 00 00 06 01 0F 00 00 00 08");
+    EXPECT_EQ(rig.LastWire(), "03 FF 00 00 00 06 01 0F 00 00 00 08");
+    EXPECT_TRUE(rig.engine.ReceiveBuffer().empty());
+}
+
+TEST(ReceiveBufferBound, DatagramPastTheBoundIsDroppedAndTheBufferKept) {
+    EngineRig rig;
+    const SenderKey from{"10.0.0.1", 502};
+    rig.options.dontAnswer = true;
+    rig.Arrive(from, Packet(kReceiveBufferLimit - 1, '\x01'));
     rig.options.showRaw = true;
-    EXPECT_EQ(rig.engine.ProcessPacket(Bytes("02 03"), ArrivalKind::Datagram),
-              ArrivalOutcome::DatagramDropped);
+    EXPECT_EQ(rig.Arrive(from, Bytes("02 03")), ArrivalOutcome::DatagramDropped);
     EXPECT_EQ(rig.rec.lines, (Lines{
                                  "RAW <- 02 03",  // the arrival's dump comes first
                                  "REQ 0101 Receive buffer over 64 MiB, datagram dropped",
                              }));
-    EXPECT_EQ(rig.engine.ReceiveBuffer().size(), kReceiveBufferLimit - 1);
+    EXPECT_EQ(rig.engine.ReceiveBuffer(from).size(), kReceiveBufferLimit - 1);
     EXPECT_EQ(rig.engine.PacketsReceived(), 2);
     // A datagram that still fits is taken as before.
-    EXPECT_EQ(rig.engine.ProcessPacket(Bytes("02"), ArrivalKind::Datagram), ArrivalOutcome::Handled);
+    EXPECT_EQ(rig.Arrive(from, Bytes("02")), ArrivalOutcome::Handled);
 }
 
 }  // namespace

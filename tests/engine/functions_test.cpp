@@ -18,6 +18,7 @@ struct FunctionCase {
     std::vector<std::pair<int, int>> stored = {};
     bool showRaw = false, showReads = true;
     std::deque<double> random = {};
+    bool standardWriteAnswer = false;
 };
 
 const FunctionCase kCases[] = {
@@ -60,6 +61,13 @@ const FunctionCase kCases[] = {
      {"REQ 0002 Write Holding Registers 10, length 2", "REQ 0002 Registervalue 40010, value 0001",
       "REQ 0002 Registervalue 40011, value 0002", "DISPATCH 16",
       "ANS 0002 0000 Write Holding Registers 10, length 2"}, {{10, 1}, {11, 2}}},
+    {"write registers, standard answer: range only, same lines", "00 02 00 00 00 0B 01 10 00 0A 00 02 04 00 01 00 02",
+     "00 02 00 00 00 06 01 10 00 0A 00 02", true,
+     {"RAW <- 00 02 00 00 00 0B 01 10 00 0A 00 02 04 00 01 00 02", "REQ 0002 Write Holding Registers 10, length 2",
+      "REQ 0002 Registervalue 40010, value 0001", "REQ 0002 Registervalue 40011, value 0002", "DISPATCH 16",
+      "ANS 0002 0000 Write Holding Registers 10, length 2"}, {{10, 1}, {11, 2}}, true, true, {}, true},
+    {"write registers quantity 0, standard answer", "00 03 00 00 00 06 01 10 00 00 00 00",
+     "00 03 00 00 00 06 01 10 00 00 00 00", false, {}, {}, false, true, {}, true},
     {"write registers up to the last", "00 01 00 00 00 0B 01 10 07 FE 00 02 04 00 64 00 65",
      "00 01 00 00 00 0B 01 10 07 FE 00 02 04 00 64 00 65", false, {}, {{2046, 100}, {2047, 101}}},
     {"write registers past the last", "00 02 00 00 00 0B 01 10 07 FF 00 02 04 01 F4 01 F5",
@@ -77,7 +85,7 @@ const FunctionCase kCases[] = {
 TEST(ServedFunctions, AnswerTraceAndStoredRegisters) {
     for (const FunctionCase& c : kCases) {
         SCOPED_TRACE(c.name);
-        EngineRig rig;
+        EngineRig rig(/*simulatePAT=*/false, c.standardWriteAnswer);
         rig.options.showRaw = c.showRaw;
         rig.options.showReads = c.showReads;
         rig.random.values = c.random;

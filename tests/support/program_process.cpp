@@ -1,7 +1,9 @@
-#include "program_process.h"
+#include "tests/support/program_process.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -44,21 +47,78 @@ std::optional<int> StatusOf(int status) {
 int PickFreeTcpPort() { return PickFreePort(SOCK_STREAM); }
 int PickFreeUdpPort() { return PickFreePort(SOCK_DGRAM); }
 
-ProgramProcess::ProgramProcess(const std::string& executable, const std::string& iniText) {
+ProgramProcess::ProgramProcess(const std::string& executable, const std::string& iniText,
+                               const Launch& launch) {
     std::string pattern = (fs::temp_directory_path() / "tarvik-program-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     folder_ = pattern;
     const fs::path exe = fs::path(folder_) / "TarvikSlave";
     fs::copy_file(executable, exe);
     std::ofstream(fs::path(folder_) / "TarvikSlave.ini", std::ios::binary) << iniText;
+    if (launch.prepare) launch.prepare(folder_);
 
+    std::vector<std::string> args{exe.string()};
+    args.insert(args.end(), launch.args.begin(), launch.args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string out = folder_ + "/stdout.txt";
+    const std::string err = folder_ + "/stderr.txt";
+    int pipeEnds[2] = {-1, -1};
+    if (launch.stdoutUnread && ::pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+
+    // Blocked before the fork, so the child has them blocked from its first
+    // instruction; the test's own mask is put back at once.
+    sigset_t blocked;
+    sigset_t before;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGINT);
+    if (launch.blockTermination) ::pthread_sigmask(SIG_BLOCK, &blocked, &before);
     pid_ = ::fork();
+    if (pid_ != 0 && launch.blockTermination) ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (pid_ == 0) {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        if (launch.display == Launch::Display::Offscreen) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        } else {
+            ::unsetenv("QT_QPA_PLATFORM");
+            ::unsetenv("DISPLAY");
+            ::unsetenv("WAYLAND_DISPLAY");
+        }
+        const int outFd = launch.stdoutUnread ? pipeEnds[1]
+                                              : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(outFd, 1);
+        ::dup2(errFd, 2);
+        ::execv(exe.c_str(), argv.data());
         ::_exit(127);
     }
     if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (launch.stdoutUnread) {
+        ::close(pipeEnds[1]);
+        unreadPipe_ = pipeEnds[0];  // held open, never read
+    }
+}
+
+namespace {
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+std::string ProgramProcess::Stdout() const { return FileText(folder_ + "/stdout.txt"); }
+std::string ProgramProcess::Stderr() const { return FileText(folder_ + "/stderr.txt"); }
+
+bool ProgramProcess::WaitForStdout(const std::string& text, std::chrono::milliseconds limit) const {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < until) {
+        if (Stdout().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return Stdout().find(text) != std::string::npos;
 }
 
 ProgramProcess::~ProgramProcess() {
@@ -68,6 +128,7 @@ ProgramProcess::~ProgramProcess() {
             ::waitpid(pid_, nullptr, 0);
         }
     }
+    if (unreadPipe_ >= 0) ::close(unreadPipe_);
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
 }

@@ -6,16 +6,49 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tarvik::testing {
+
+// How the program is started.
+struct Launch {
+    std::vector<std::string> args;  // after the program's name
+    // Offscreen: a window on Qt's offscreen platform. NoDisplay: DISPLAY,
+    // WAYLAND_DISPLAY and QT_QPA_PLATFORM all cleared, as on a server.
+    enum class Display { Offscreen, NoDisplay } display = Display::NoDisplay;
+    // Standard output a pipe that nobody reads, instead of a file.
+    bool stdoutUnread = false;
+    // SIGTERM and SIGINT blocked when the program starts.
+    bool blockTermination = false;
+    // Runs on the program's folder before the start (settings file written).
+    std::function<void(const std::string& folder)> prepare;
+};
+
+// The headless program, trace lines on standard output.
+inline Launch Headless(std::vector<std::string> more = {}) {
+    more.insert(more.begin(), "--headless");
+    Launch launch;
+    launch.args = std::move(more);
+    return launch;
+}
 
 class ProgramProcess {
 public:
     // Copies `executable` into a fresh temporary folder beside `iniText`
-    // (written as TarvikSlave.ini) and starts it offscreen.
-    ProgramProcess(const std::string& executable, const std::string& iniText);
+    // (written as TarvikSlave.ini) and starts it; standard output and error
+    // go to files in the folder.
+    ProgramProcess(const std::string& executable, const std::string& iniText,
+                   const Launch& launch = Headless());
+
+    const std::string& Folder() const { return folder_; }
+    std::string Stdout() const;
+    std::string Stderr() const;
+    // Waits until standard output holds `text`.
+    bool WaitForStdout(const std::string& text, std::chrono::milliseconds limit) const;
     ~ProgramProcess();  // ends the process if it still runs, removes the folder
 
     ProgramProcess(const ProgramProcess&) = delete;
@@ -36,6 +69,7 @@ public:
 private:
     std::string folder_;
     pid_t pid_ = -1;
+    int unreadPipe_ = -1;
     bool reaped_ = false;
 };
 

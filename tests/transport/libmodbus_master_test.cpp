@@ -1,7 +1,7 @@
-// libmodbus as a real third-party master against the headless host. The
-// library blocks, so the session runs on a thread of its own while the
-// test's thread runs the host's event loop; the host is only looked at
-// before the session starts and after it ended.
+// libmodbus as a real third-party master against the core. The library
+// blocks, so the session runs on a thread of its own while the test's thread
+// runs the core's event loop; the core is only looked at before the session
+// starts and after it ended.
 #include <modbus/modbus.h>
 
 #include <gtest/gtest.h>
@@ -12,10 +12,11 @@
 #include <future>
 #include <vector>
 
+#include "tests/support/core_rig.h"
+#include "tests/support/event_waits.h"
 #include "tests/transport/qt_test_support.h"
-#include "transport/headless_host.h"
 
-namespace tarvik {
+namespace tarvik::testing {
 namespace {
 
 // What each call of the session returned.
@@ -59,15 +60,15 @@ Session RunSession(int port) {
 }
 
 TEST(LibmodbusMaster, ReadsWritesIsRefusedAtOnceAndFlushesTheEchoSurplus) {
-    HeadlessHost host(HostRole::Server({"0=Test"}));
-    auto& tables = host.engine.Registers();
+    CoreRig rig(ServerSettings({"0=Test"}));
+    auto& tables = rig.core.Registers();
     tables.HoldingRegisters[0] = 10;
     tables.HoldingRegisters[1] = 20;
     tables.HoldingRegisters[2] = 65535;
     tables.InputRegisters[100] = 0x1234;
     tables.InputRegisters[101] = 0xABCD;
-    auto done = std::async(std::launch::async, RunSession, host.Opening().Port);
-    ASSERT_TRUE(nettest::WaitUntil(
+    auto done = std::async(std::launch::async, RunSession, rig.Port());
+    ASSERT_TRUE(test::WaitUntil(
         [&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000))
         << "the libmodbus session did not end";
     const Session s = done.get();
@@ -91,4 +92,4 @@ TEST(LibmodbusMaster, ReadsWritesIsRefusedAtOnceAndFlushesTheEchoSurplus) {
 }
 
 }  // namespace
-}  // namespace tarvik
+}  // namespace tarvik::testing

@@ -1,4 +1,5 @@
-// The socket control on real sockets on 127.0.0.1.
+// The listener, the data connection and the UDP endpoint on real sockets on
+// 127.0.0.1.
 #include <QTcpServer>
 #include <QUdpSocket>
 
@@ -7,55 +8,61 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/qt_master.h"
 #include "tests/transport/qt_test_support.h"
-#include "transport/winsock_control.h"
+#include "transport/socket_limits.h"
+#include "transport/tcp_connection.h"
+#include "transport/tcp_listener.h"
+#include "transport/udp_endpoint.h"
 
-namespace tarvik {
+namespace tarvik::testing {
 namespace {
 
-using nettest::RawMaster;
-using nettest::WaitUntil;
+using test::WaitUntil;
 
-TEST(SocketControlPorts, PortInUseFailsAtOnceAndTheControlOpensAnotherPort) {
-    for (const SocketProtocol protocol : {SocketProtocol::Tcp, SocketProtocol::Udp}) {
-        const bool tcp = protocol == SocketProtocol::Tcp;
-        SCOPED_TRACE(tcp ? "tcp" : "udp");
-        const auto open = [tcp](WinsockControl& c) { return tcp ? c.Listen() : c.Bind(); };
-        // Held by another program; the UDP one on the loopback address alone.
-        QTcpServer tcpHolder;
-        QUdpSocket udpHolder;
-        const quint16 held = tcp ? (tcpHolder.listen(QHostAddress::AnyIPv4, 0), tcpHolder.serverPort())
-                                 : (udpHolder.bind(QHostAddress::LocalHost, 0), udpHolder.localPort());
-        ASSERT_GT(held, 0);
-        WinsockControl control(protocol);
-        ASSERT_TRUE(control.SetLocalPort(held));
-        EXPECT_FALSE(open(control));
-        EXPECT_EQ(control.State(), kSocketClosed);
-        ASSERT_TRUE(control.SetLocalPort(0));
-        ASSERT_TRUE(open(control));
-        EXPECT_NE(control.LocalPort(), held);
-        // Nor may a second emulator share a port with the first.
-        WinsockControl second(protocol);
-        ASSERT_TRUE(second.SetLocalPort(control.LocalPort()));
-        EXPECT_FALSE(open(second));
-    }
+// `held` is taken by another program; `open` opens a socket on the port set.
+template <class Socket, class Open>
+void PortInUseFailsAtOnceAndAnotherOpens(quint16 held, Open open) {
+    ASSERT_GT(held, 0);
+    Socket socket;
+    ASSERT_TRUE(socket.SetLocalPort(held));
+    EXPECT_FALSE(open(socket));
+    EXPECT_EQ(socket.State(), SocketState::Closed);
+    ASSERT_TRUE(socket.SetLocalPort(0));
+    ASSERT_TRUE(open(socket));
+    EXPECT_NE(socket.LocalPort(), held);
+    // Nor may a second emulator share a port with the first.
+    Socket second;
+    ASSERT_TRUE(second.SetLocalPort(socket.LocalPort()));
+    EXPECT_FALSE(open(second));
 }
 
-TEST(SocketControlEvents, ConnectWithoutHostOrPortReportsErrorFromTheEventLoop) {
+TEST(SocketPorts, PortInUseFailsAtOnceAndTheSocketOpensAnotherPort) {
+    QTcpServer tcpHolder;
+    ASSERT_TRUE(tcpHolder.listen(QHostAddress::AnyIPv4, 0));
+    PortInUseFailsAtOnceAndAnotherOpens<TcpListener>(tcpHolder.serverPort(),
+                                                     [](TcpListener& s) { return s.Listen(); });
+    QUdpSocket udpHolder;  // on the loopback address alone
+    ASSERT_TRUE(udpHolder.bind(QHostAddress::LocalHost, 0));
+    PortInUseFailsAtOnceAndAnotherOpens<UdpEndpoint>(udpHolder.localPort(),
+                                                     [](UdpEndpoint& s) { return s.Bind(); });
+}
+
+TEST(ConnectionEvents, ConnectWithoutHostOrPortReportsErrorFromTheEventLoop) {
     for (const auto& [host, port] : {std::pair{"", 502}, std::pair{"127.0.0.1", 0}, std::pair{"", 0}}) {
         SCOPED_TRACE(std::string("host '") + host + "' port " + std::to_string(port));
-        WinsockControl data(SocketProtocol::Tcp);
+        TcpConnection data;
         int errors = 0;
-        QObject::connect(&data, &WinsockControl::Error, [&](int, const QString&) { ++errors; });
+        QObject::connect(&data, &TcpConnection::Error, [&](int, const QString&) { ++errors; });
         data.SetRemoteHost(host);
         data.SetRemotePort(port);
         EXPECT_TRUE(data.Connect());
         EXPECT_EQ(errors, 0);  // nothing raised inside the call
         ASSERT_TRUE(WaitUntil([&] { return errors == 1; }));
-        EXPECT_EQ(data.State(), kSocketError);
+        EXPECT_EQ(data.State(), SocketState::Error);
         EXPECT_FALSE(data.Connect());  // still failed until closed
         data.Close();
-        EXPECT_EQ(data.State(), kSocketClosed);
+        EXPECT_EQ(data.State(), SocketState::Closed);
         EXPECT_TRUE(data.Connect());
         ASSERT_TRUE(WaitUntil([&] { return errors == 2; }));
     }
@@ -63,23 +70,23 @@ TEST(SocketControlEvents, ConnectWithoutHostOrPortReportsErrorFromTheEventLoop) 
 
 // The connection is replaced from inside the arrival that its own close
 // brought; its close must never be raised on the connection after it.
-TEST(SocketControlReplacement, ReplacedConnectionsCloseAndBytesNeverReachTheNewOne) {
+TEST(ConnectionReplacement, ReplacedConnectionsCloseAndBytesNeverReachTheNewOne) {
     QTcpServer master;
     ASSERT_TRUE(master.listen(QHostAddress::LocalHost, 0));
     std::vector<QTcpSocket*> peers;
     QObject::connect(&master, &QTcpServer::newConnection,
                      [&] { peers.push_back(master.nextPendingConnection()); });
 
-    WinsockControl data(SocketProtocol::Tcp);
+    TcpConnection data;
     data.SetRemoteHost("127.0.0.1");
     data.SetRemotePort(master.serverPort());
     int closesOrErrors = 0;
-    QObject::connect(&data, &WinsockControl::CloseEvent, [&] { ++closesOrErrors; });
-    QObject::connect(&data, &WinsockControl::Error, [&](int, const QString&) { ++closesOrErrors; });
+    QObject::connect(&data, &TcpConnection::CloseEvent, [&] { ++closesOrErrors; });
+    QObject::connect(&data, &TcpConnection::Error, [&](int, const QString&) { ++closesOrErrors; });
     int arrivals = 0;
     bool replaced = false;
     Packet afterReplacement;
-    QObject::connect(&data, &WinsockControl::DataArrival, [&](int32_t) {
+    QObject::connect(&data, &TcpConnection::DataArrival, [&](int32_t) {
         ++arrivals;
         if (replaced) {
             afterReplacement += data.GetData();
@@ -91,28 +98,30 @@ TEST(SocketControlReplacement, ReplacedConnectionsCloseAndBytesNeverReachTheNewO
     });
 
     ASSERT_TRUE(data.Connect());
-    ASSERT_TRUE(WaitUntil([&] { return peers.size() == 1 && data.State() == kSocketConnected; }));
+    ASSERT_TRUE(WaitUntil([&] { return peers.size() == 1 && data.State() == SocketState::Connected; }));
+    const uint64_t firstSerial = data.Serial();
     peers[0]->write("old");
     peers[0]->disconnectFromHost();
-    ASSERT_TRUE(WaitUntil([&] { return peers.size() == 2 && data.State() == kSocketConnected; }));
+    ASSERT_TRUE(WaitUntil([&] { return peers.size() == 2 && data.State() == SocketState::Connected; }));
     EXPECT_TRUE(replaced);
+    EXPECT_GT(data.Serial(), firstSerial);
     peers[1]->write("new");
     ASSERT_TRUE(WaitUntil([&] { return afterReplacement.size() >= 3; }));
     EXPECT_EQ(afterReplacement, "new");
     EXPECT_EQ(closesOrErrors, 0);
-    EXPECT_EQ(data.State(), kSocketConnected);
+    EXPECT_EQ(data.State(), SocketState::Connected);
 }
 
-TEST(SocketControlData, GetDataHandsOutAtMost64KiBAndTheRestRaisesTheNextArrival) {
-    WinsockControl listener(SocketProtocol::Tcp);
-    WinsockControl data(SocketProtocol::Tcp);
-    QObject::connect(&listener, &WinsockControl::ConnectionRequest, [&](int32_t id) { data.Accept(id); });
+TEST(ConnectionData, GetDataHandsOutAtMost64KiBAndTheRestRaisesTheNextArrival) {
+    TcpListener listener;
+    TcpConnection data;
+    QObject::connect(&listener, &TcpListener::ConnectionRequest, [&](int32_t id) { data.Accept(id); });
     ASSERT_TRUE(listener.SetLocalPort(0) && listener.Listen());
-    RawMaster master;
-    ASSERT_TRUE(master.Connect(static_cast<quint16>(listener.LocalPort())));
+    QtMaster master;
+    ASSERT_TRUE(master.Connect(listener.LocalPort()));
     std::vector<std::size_t> sizes;
     Packet received;
-    QObject::connect(&data, &WinsockControl::DataArrival, [&](int32_t) {
+    QObject::connect(&data, &TcpConnection::DataArrival, [&](int32_t) {
         const Packet chunk = data.GetData();
         sizes.push_back(chunk.size());
         received += chunk;
@@ -127,4 +136,4 @@ TEST(SocketControlData, GetDataHandsOutAtMost64KiBAndTheRestRaisesTheNextArrival
 }
 
 }  // namespace
-}  // namespace tarvik
+}  // namespace tarvik::testing

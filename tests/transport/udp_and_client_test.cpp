@@ -2,6 +2,7 @@
 // sender, and the TCP client role, which connects out to the master.
 #include <QNetworkDatagram>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
@@ -9,105 +10,156 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/core_rig.h"
+#include "tests/support/event_waits.h"
 #include "tests/transport/qt_test_support.h"
-#include "transport/headless_host.h"
 
-namespace tarvik {
+namespace tarvik::testing {
 namespace {
 
-using nettest::Hex;
-using nettest::ReadHoldingRequest;
-using nettest::WaitUntil;
+using test::WaitUntil;
+using Packets = std::vector<Packet>;
 
 struct Sender {
     QUdpSocket socket;
     Sender() { EXPECT_TRUE(socket.bind(QHostAddress::LocalHost, 0)); }
     void Send(const Packet& bytes, int port) {
-        socket.writeDatagram(QByteArray::fromStdString(bytes), QHostAddress::LocalHost, static_cast<quint16>(port));
+        socket.writeDatagram(bytes.data(), static_cast<qint64>(bytes.size()), QHostAddress::LocalHost,
+                             static_cast<quint16>(port));
     }
-    std::vector<std::string> Received() {
-        std::vector<std::string> got;
-        while (socket.hasPendingDatagrams())
-            got.push_back(Hex(socket.receiveDatagram().data().toStdString()));
+    // The datagrams that came until `count` had, or until the wait ran out.
+    Packets Receive(std::size_t count = 1) {
+        Packets got;
+        WaitUntil([&] {
+            while (socket.hasPendingDatagrams()) got.push_back(socket.receiveDatagram().data().toStdString());
+            return got.size() >= count;
+        });
         return got;
     }
+    SenderKey Key() const { return {"127.0.0.1", socket.localPort()}; }
 };
 
-TEST(UdpRole, TwoSendersEachGetTheirOwnAnswers) {
-    HeadlessHost host(HostRole::Server({"0=Test,U"}));
-    const int port = host.Opening().Port;
-    host.engine.Registers().HoldingRegisters[0] = 0x1111;
-    host.engine.Registers().HoldingRegisters[1] = 0x2222;
-    Sender a;
-    Sender b;
-    a.Send(ReadHoldingRequest(0xA1, 0, 1), port);
-    b.Send(ReadHoldingRequest(0xB1, 1, 1), port);
-    a.Send(ReadHoldingRequest(0xA2, 1, 1), port);
-    ASSERT_TRUE(WaitUntil([&] { return host.manager.PacketsReceived() == 3; }));
-    ASSERT_TRUE(WaitUntil([&] { return a.socket.hasPendingDatagrams() && b.socket.hasPendingDatagrams(); }));
-    // Every answer is sent before the next datagram is taken, so all are here.
-    EXPECT_EQ(a.Received(), (std::vector<std::string>{"00 A1 00 00 00 05 01 03 02 11 11",
-                                                      "00 A2 00 00 00 05 01 03 02 22 22"}));
-    EXPECT_EQ(b.Received(), (std::vector<std::string>{"00 B1 00 00 00 05 01 03 02 22 22"}));
-    EXPECT_EQ(host.manager.PacketsSent(), 3);
-    EXPECT_EQ(host.manager.DataState(), kSocketClosed);  // no connection in UDP
-    EXPECT_TRUE(WaitUntil([&] { return host.manager.ConnectionColour() == kColourNotConnected; }));
+struct UdpRole : ::testing::Test {
+    CoreRig rig{ServerSettings({"0=Test,U"})};
+    const int port = rig.Port();
+    SlaveEngine& engine = rig.core.Engine();
+    Sender a, b;
+};
+
+// One sender's cut frame (its Length says 100) must not swallow another
+// sender's requests, nor its frames split over two datagrams.
+TEST_F(UdpRole, ACutFrameWaitsForItsOwnSenderWhileOthersAreAnsweredAtOnce) {
+    rig.core.Registers().HoldingRegisters[1] = 0x2222;
+    a.Send(PutWord(0xA1) + PutWord(0) + PutWord(100) + ByteOf(1) + ByteOf(3) + PutWord(1) + PutWord(1), port);
+    ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == 1; }));
+    for (int t = 0xB1; t <= 0xB2; ++t) {
+        b.Send(ReadRequest(t, 3, 1, 1), port);
+        EXPECT_EQ(b.Receive(), Packets{ReadAnswer(t, 0x2222)});
+    }
+    const Packet split = ReadRequest(0xB3, 3, 1, 1);
+    b.Send(split.substr(0, 7), port);
+    b.Send(split.substr(7), port);
+    EXPECT_EQ(b.Receive(), Packets{ReadAnswer(0xB3, 0x2222)});
+
+    EXPECT_EQ(engine.ReceiveBuffer(a.Key()).size(), 12u);
+    EXPECT_EQ(a.Receive(0), Packets{});
+    EXPECT_EQ(rig.core.Dispatcher().PacketsSent(), 3);
+    EXPECT_EQ(rig.core.Sockets().data.State(), SocketState::Closed);  // no connection in UDP
+    EXPECT_TRUE(WaitUntil([&] { return rig.core.ConnectionColour() == kColourNotConnected; }));
 }
 
-TEST(UdpRole, SenderGoneBeforeItsAnswerDoesNotStopTheNextOne) {
-    HeadlessHost host(HostRole::Server({"0=Test,U"}));
-    const int port = host.Opening().Port;
+TEST_F(UdpRole, SenderGoneBeforeItsAnswerDoesNotStopTheNextOne) {
     // The answer to a closed port comes back as an ICMP error on our socket.
     {
         Sender gone;
-        gone.Send(ReadHoldingRequest(1, 0, 1), port);
+        gone.Send(ReadRequest(1, 3, 0, 1), port);
     }
-    ASSERT_TRUE(WaitUntil([&] { return host.manager.PacketsReceived() == 1; }));
-    WaitUntil([] { return false; }, 50);  // lets the error report arrive
-    Sender next;
+    ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == 1; }));
+    test::RunEventsFor(50);  // lets the error report arrive
     for (int round = 0; round < 3; ++round) {
-        next.Send(ReadHoldingRequest(2, 0, 1), port);
-        ASSERT_TRUE(WaitUntil([&] { return next.socket.hasPendingDatagrams(); })) << "round " << round;
-        EXPECT_EQ(next.Received(), std::vector<std::string>{"00 02 00 00 00 05 01 03 02 00 00"});
+        b.Send(ReadRequest(2, 3, 0, 1), port);
+        EXPECT_EQ(b.Receive(), Packets{ReadAnswer(2, 0)}) << "round " << round;
     }
 }
 
-TEST(ClientRole, ConnectsToTheMasterIsServedAndConnectsAgainAfterTheMasterCloses) {
+// Held frames near the bound are let go by the first arrival after "Don't
+// answer" is cleared, whoever sends it, so datagrams are answered again.
+TEST_F(UdpRole, HoldNearTheBoundNeverLocksTheEndpoint) {
+    rig.options.showRawData = rig.options.showReads = false;
+    rig.options.dontAnswer = true;
+    a.Send(ReadRequest(0xA0, 3, 0, 1), port);
+    // Frames of function 1 are never answered: a thousand datagrams bring the
+    // hold to the bound, and letting it go sends nothing back.
+    const Packet filler = Frame(0, 1, ByteOf(1) + Packet(59992, '\0'));
+    for (int32_t sent = 1; TraceLinesWith(rig.core.Trace(), "datagram dropped") == 0 && sent < 1200; ++sent) {
+        a.Send(filler, port);  // one at a time, so none is lost on the way
+        ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == sent + 1; }));
+    }
+    ASSERT_EQ(TraceLinesWith(rig.core.Trace(), "Receive buffer over 64 MiB, datagram dropped"), 1);
+    // Topped up to the byte, so that no datagram at all would fit any more.
+    const std::size_t room = kReceiveBufferLimit - engine.ReceiveBuffer(a.Key()).size();
+    ASSERT_GE(room, 8u);
+    a.Send(Frame(0, 1, ByteOf(1) + Packet(room - 8, '\0')), port);
+    ASSERT_TRUE(WaitUntil([&] { return engine.ReceiveBuffer(a.Key()).size() == kReceiveBufferLimit; }));
+
+    rig.options.dontAnswer = false;
+    b.Send(ReadRequest(0xB1, 3, 0, 1), port);
+    EXPECT_EQ(b.Receive(), Packets{ReadAnswer(0xB1, 0)});
+    a.Send(ReadRequest(0xA1, 3, 0, 1), port);
+    EXPECT_EQ(a.Receive(2), (Packets{ReadAnswer(0xA0, 0), ReadAnswer(0xA1, 0)}));
+    EXPECT_TRUE(WaitUntil([&] { return engine.RememberedSenders() == 0; }));
+}
+
+TEST_F(UdpRole, DelayedAnswersGoEachToTheSenderOfItsRequest) {
+    rig.options.delayAnswer = true;
+    rig.options.delayText = "300";
+    a.Send(ReadRequest(0xA1, 3, 0, 1), port);
+    b.Send(ReadRequest(0xB1, 3, 0, 1), port);
+    ASSERT_TRUE(WaitUntil([&] { return rig.core.Dispatcher().AnswerQueue().size() == 2; }));
+    EXPECT_EQ(a.Receive(), Packets{ReadAnswer(0xA1, 0)});
+    EXPECT_EQ(b.Receive(), Packets{ReadAnswer(0xB1, 0)});
+}
+
+TEST(ClientRole, ConnectsOutAndAfterAHalfFrameAndADropServesTheNextConnectionAfresh) {
     QTcpServer master;
     ASSERT_TRUE(master.listen(QHostAddress::LocalHost, 0));  // IPv4 only
     std::vector<QTcpSocket*> connections;
     QObject::connect(&master, &QTcpServer::newConnection,
                      [&] { connections.push_back(master.nextPendingConnection()); });
     // A name, not an address: it must be reached over IPv4.
-    HeadlessHost host(HostRole::Client("localhost", master.serverPort()));
+    CoreRig rig(ClientSettings("localhost", master.serverPort()));
+    const TcpConnection& data = rig.core.Sockets().data;
     int errors = 0;
     std::vector<int32_t> colours;
-    QObject::connect(&host.sockets.Winsock_Data, &WinsockControl::Error, [&](int, const QString&) { ++errors; });
-    QObject::connect(&host.manager, &ConnectionManager::ConnectionColourChanged,
+    QObject::connect(&data, &TcpConnection::Error, [&](int, const QString&) { ++errors; });
+    QObject::connect(&rig.core.Manager(), &ConnectionManager::ConnectionColourChanged,
                      [&](int32_t colour) { colours.push_back(colour); });
-    host.engine.Registers().HoldingRegisters[0] = 0x4242;
+    rig.core.Registers().HoldingRegisters[0] = 0x4242;
+    const auto answered = [&](QTcpSocket* peer, int transaction) {
+        peer->write(QByteArray::fromStdString(ReadRequest(transaction, 3, 0, 1)));
+        EXPECT_TRUE(WaitUntil([&] { return peer->bytesAvailable() >= 11; }));
+        return peer->readAll().toStdString() == ReadAnswer(transaction, 0x4242);
+    };
 
     ASSERT_TRUE(WaitUntil([&] { return connections.size() == 1; }));
-    ASSERT_TRUE(WaitUntil([&] { return host.manager.ConnectionColour() == kColourConnected; }));
-    EXPECT_EQ(host.manager.DataRemoteHostIP(), "127.0.0.1");
-    EXPECT_EQ(host.manager.DataRemotePort(), master.serverPort());
+    ASSERT_TRUE(WaitUntil([&] { return rig.core.ConnectionColour() == kColourConnected; }));
+    EXPECT_EQ(data.RemoteHostIP(), "127.0.0.1");
+    EXPECT_EQ(data.RemotePort(), master.serverPort());
+    EXPECT_TRUE(answered(connections[0], 1));
 
-    const QByteArray request = QByteArray::fromStdString(ReadHoldingRequest(1, 0, 1));
-    connections[0]->write(request);
-    ASSERT_TRUE(WaitUntil([&] { return connections[0]->bytesAvailable() >= 11; }));
-    EXPECT_EQ(Hex(connections[0]->readAll().toStdString()), "00 01 00 00 00 05 01 03 02 42 42");
-
+    // Half a frame, then the master drops the connection.
+    connections[0]->write(QByteArray::fromStdString(ReadRequest(2, 3, 0, 1).substr(0, 6)));
+    ASSERT_TRUE(WaitUntil([&] { return rig.core.Engine().ReceiveBuffer().size() == 6; }));
     connections[0]->disconnectFromHost();
     ASSERT_TRUE(WaitUntil([&] { return connections.size() == 2; }));
     ASSERT_TRUE(WaitUntil([&] { return colours.size() == 4; }));
     EXPECT_EQ(colours, (std::vector<int32_t>{kColourNotConnected, kColourConnected,
                                              kColourNotConnected, kColourConnected}));
-    connections[1]->write(request);
-    ASSERT_TRUE(WaitUntil([&] { return connections[1]->bytesAvailable() >= 11; }));
+    EXPECT_TRUE(answered(connections[1], 3));
     // Nothing resets the counters in client mode.
-    EXPECT_EQ(host.manager.PacketsReceived(), 2);
+    EXPECT_EQ(rig.core.Engine().PacketsReceived(), 3);
     EXPECT_EQ(errors, 0);
 }
 
 }  // namespace
-}  // namespace tarvik
+}  // namespace tarvik::testing

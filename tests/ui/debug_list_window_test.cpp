@@ -23,7 +23,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
     }
 
-    QAbstractItemModel* Model() { return w.window.List_Debug()->model(); }
+    QAbstractItemModel* Model() { return w.window.DebugListView()->model(); }
     int Rows() { return Model()->rowCount(); }
     std::string Row(int row) { return Model()->index(row, 0).data().toString().toStdString(); }
     void WaitForSync() {
@@ -38,7 +38,7 @@ TEST_F(DebugListTest, FloodOfWritesIsShownByOneSyncAtTheNextFrame) {
     QSignalSpy removed(Model(), &QAbstractItemModel::rowsRemoved);
     QSignalSpy reset(Model(), &QAbstractItemModel::modelReset);
 
-    for (int i = 0; i < 10000; ++i) w.window.DebugTrace().TraceRequest(Header(i), "Req");
+    for (int i = 0; i < 10000; ++i) w.trace.TraceRequest(Header(i), "Req");
     EXPECT_EQ(Rows(), 0);  // nothing repaints inside the burst
     WaitForSync();
     test::RunEventsFor(60);
@@ -49,21 +49,21 @@ TEST_F(DebugListTest, FloodOfWritesIsShownByOneSyncAtTheNextFrame) {
     ASSERT_EQ(Rows(), 200);
     for (int row = 0; row < 200; ++row) ASSERT_EQ(Row(row), w.trace.Line(static_cast<std::size_t>(row)));
     EXPECT_EQ(Row(199), "14:03:27 <- 270F Req");
-    EXPECT_LE(w.window.DebugList().FrameIntervalMs(), 50);
+    EXPECT_LE(w.window.DebugList()->FrameIntervalMs(), 50);
 }
 
 TEST_F(DebugListTest, ClearMenuEmptiesTheListAndTheNextLineIsFirst) {
-    w.window.DebugTrace().TraceRaw("<-", Packet("\x00\x01\x00\x00\x00\x06\x11\x03\x00\x00\x00\x02", 12));
-    w.window.DebugTrace().TraceAnswer(Header(1), "Answer");
+    w.trace.TraceRaw("<-", Packet("\x00\x01\x00\x00\x00\x06\x11\x03\x00\x00\x00\x02", 12));
+    w.trace.TraceAnswer(Header(1), "Answer");
     WaitForSync();
     ASSERT_EQ(Rows(), 3);
     EXPECT_EQ(Row(0), "14:03:27 <- Raw: 00 01 00 00 00 06 11 03 00 00 00 02 ");
     EXPECT_EQ(Row(1), "14:03:27 -> 0001 0000 Answer");
 
-    w.window.Menu_File_ClearDebugList()->trigger();
+    w.window.ClearDebugListAction()->trigger();
     ASSERT_TRUE(test::WaitUntil([&] { return Rows() == 0; }));
     EXPECT_EQ(w.trace.LineCount(), 0u);
-    w.window.DebugTrace().TraceRequest(Header(2), "after");
+    w.trace.TraceRequest(Header(2), "after");
     WaitForSync();
     ASSERT_EQ(Rows(), 1);
     EXPECT_EQ(Row(0), "14:03:27 <- 0002 after");

@@ -19,8 +19,8 @@ protected:
     }
 
     // Select through the scroll bar, as the operator does.
-    void SelectHolding(int n) { w.window.VScroll_Holding()->setValue(n); }
-    void SelectInput(int n) { w.window.VScroll_Input()->setValue(n); }
+    void SelectHolding(int n) { w.window.HoldingScroll()->setValue(n); }
+    void SelectInput(int n) { w.window.InputScroll()->setValue(n); }
 
     // A real mouse click on a box, which the platform toggles first.
     static void ClickBox(QCheckBox* box) {
@@ -33,7 +33,7 @@ protected:
     std::vector<int> CheckedHoldingBoxes() const {
         std::vector<int> bits;
         for (int i = 0; i < 16; ++i) {
-            if (w.window.Check_HoldingRegister(i)->isChecked()) bits.push_back(i);
+            if (w.window.HoldingBitBox(i)->isChecked()) bits.push_back(i);
         }
         return bits;
     }
@@ -42,22 +42,22 @@ protected:
 };
 
 TEST_F(RegisterPaneTest, ClickSetsOrClearsOnlyItsBitOfTheEntryValue) {
-    ClickBox(w.window.Check_HoldingRegister(15));
+    ClickBox(w.window.HoldingBitBox(15));
     EXPECT_EQ(Holding(0), 32768);
-    ClickBox(w.window.Check_HoldingRegister(15));
+    ClickBox(w.window.HoldingBitBox(15));
     EXPECT_EQ(Holding(0), 0);
 
     Input(9) = 65535;
     SelectInput(9);
-    EXPECT_EQ(w.window.Frame(1)->title(), "Input register 9 (Citect address 30010)");
-    ClickBox(w.window.Check_InputRegister(3));
+    EXPECT_EQ(w.window.InputPane()->title(), "Input register 9 (Citect address 30010)");
+    ClickBox(w.window.InputBitBox(3));
     EXPECT_EQ(Input(9), 65527);
 
     // The master writes while register 7 is selected: the click works on the
     // entry's value, and the other boxes keep showing the old bits.
     SelectHolding(7);
     Holding(7) = 1234;
-    ClickBox(w.window.Check_HoldingRegister(0));
+    ClickBox(w.window.HoldingBitBox(0));
     EXPECT_EQ(Holding(7), 1235);
     EXPECT_EQ(CheckedHoldingBoxes(), std::vector<int>{0});
 
@@ -78,8 +78,8 @@ TEST_F(RegisterPaneTest, BoxesSetByTheProgramLeaveEveryEntryUnchanged) {
         SelectHolding(n);
         SelectInput(n);
         for (int i = 0; i < 16; ++i) {
-            EXPECT_EQ(w.window.Check_HoldingRegister(i)->isChecked(), ((Holding(n) >> i) & 1) == 1);
-            EXPECT_EQ(w.window.Check_InputRegister(i)->isChecked(), ((Input(n) >> i) & 1) == 1);
+            EXPECT_EQ(w.window.HoldingBitBox(i)->isChecked(), ((Holding(n) >> i) & 1) == 1);
+            EXPECT_EQ(w.window.InputBitBox(i)->isChecked(), ((Input(n) >> i) & 1) == 1);
         }
     }
     EXPECT_EQ(w.tables.HoldingRegisters, before.HoldingRegisters);
@@ -89,22 +89,22 @@ TEST_F(RegisterPaneTest, BoxesSetByTheProgramLeaveEveryEntryUnchanged) {
 TEST_F(RegisterPaneTest, HoldingListFillsNinetyNineLinesThenRewritesOnlyChangedOnes) {
     Holding(1) = 65535;
     Holding(99) = 42;
-    w.window.Timer_Update_Timer();
-    QListWidget* list = w.window.List_Holding();
+    w.window.RefreshHoldingList();
+    QListWidget* list = w.window.HoldingList();
     ASSERT_EQ(list->count(), 99);
     EXPECT_EQ(list->item(0)->text(), "40001: 65535");
     EXPECT_EQ(list->item(98)->text(), "40099: 42");
 
     list->setCurrentRow(50);
     QSignalSpy changed(list->model(), &QAbstractItemModel::dataChanged);
-    w.window.Timer_Update_Timer();
+    w.window.RefreshHoldingList();
     EXPECT_EQ(changed.count(), 0);
 
     Holding(42) = 500;
     Holding(0) = 9;    // not listed
     Holding(100) = 9;  // not listed
     Input(42) = 9;     // another table
-    w.window.Timer_Update_Timer();
+    w.window.RefreshHoldingList();
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed[0][0].value<QModelIndex>().row(), 41);
     EXPECT_EQ(list->item(41)->text(), "40042: 500");

@@ -14,24 +14,24 @@ namespace {
 // window grows only the list.
 TEST(WindowLayoutTest, DebugListFillsTheLowerPartAndAloneGrowsWithTheWindow) {
     test::WiredWindow w;
-    TarvikSlave_Main& m = w.window;
+    MainWindow& m = w.window;
     m.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
     // 1944 + 1416 + 50 = 3410 from the top, 6108 - 252 - 3410 = 2446 high.
-    EXPECT_EQ(m.List_Debug()->geometry(), QRect(Px(72), Px(3410), Px(7692), Px(2446)));
+    EXPECT_EQ(m.DebugListView()->geometry(), QRect(Px(72), Px(3410), Px(7692), Px(2446)));
 
-    const QRect frame2 = m.Frame(2)->geometry();
-    const QRect delay = m.Check_Delay()->geometry();
-    const QRect before = m.List_Debug()->geometry();
+    const QRect frame2 = m.HoldingListFrame()->geometry();
+    const QRect delay = m.DelayAnswerBox()->geometry();
+    const QRect before = m.DebugListView()->geometry();
     m.resize(m.width(), m.height() + Px(1000));
-    ASSERT_TRUE(test::WaitUntil([&] { return m.List_Debug()->height() != before.height(); }));
+    ASSERT_TRUE(test::WaitUntil([&] { return m.DebugListView()->height() != before.height(); }));
 
-    const QRect after = m.List_Debug()->geometry();
+    const QRect after = m.DebugListView()->geometry();
     EXPECT_EQ(after.height(), before.height() + Px(1000));
     EXPECT_EQ(after.top(), before.top());
     EXPECT_EQ(after.width(), before.width());
-    EXPECT_EQ(m.Frame(2)->geometry(), frame2);
-    EXPECT_EQ(m.Check_Delay()->geometry(), delay);
+    EXPECT_EQ(m.HoldingListFrame()->geometry(), frame2);
+    EXPECT_EQ(m.DelayAnswerBox()->geometry(), delay);
 }
 
 }  // namespace

@@ -3,17 +3,21 @@
 
 #include "engine/register_tables.h"
 #include "tests/support/event_waits.h"
+#include "trace/trace_model.h"
 #include "ui/main_window.h"
-#include "ui/trace_model.h"
 
 namespace tarvik::test {
 
 struct WiredWindow {
     TraceModel trace{[] { return std::string("14:03:27"); }};
     RegisterTables tables;
-    TarvikSlave_Main window{trace};
+    MainWindow window;
 
-    WiredWindow() { window.AttachRegisters(tables); }
+    WiredWindow() {
+        window.AttachTrace(trace);
+        window.AttachRegisters(tables);
+    }
+    ~WiredWindow() { window.DetachTrace(); }
 };
 
 }  // namespace tarvik::test

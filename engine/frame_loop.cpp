@@ -1,0 +1,68 @@
+#include "engine/frame_loop.h"
+
+#include <string_view>
+
+#include "engine/function_codes.h"
+#include "engine/text_forms.h"
+
+namespace tarvik {
+namespace {
+
+// Header fields before the function byte in an answer frame, and that byte.
+constexpr std::size_t kAnswerOverhead = 8;
+
+void HandleFrame(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
+    switch (static_cast<FunctionCode>(GetByte(pdu, 0))) {
+        case FunctionCode::ReadCoils:
+        case FunctionCode::ReadDiscreteInputs:
+            break;  // never answered
+        case FunctionCode::ReadHoldingRegisters: ReadHoldingRegisters(ctx, header, pdu); break;
+        case FunctionCode::ReadInputRegisters: ReadInputRegisters(ctx, header, pdu); break;
+        case FunctionCode::WriteSingleCoil: WriteSingleCoil(ctx, header, pdu); break;
+        case FunctionCode::WriteSingleRegister: WriteSingleRegister(ctx, header, pdu); break;
+        case FunctionCode::WriteMultipleCoils: WriteMultipleCoils(ctx, header, pdu); break;
+        case FunctionCode::WriteMultipleRegisters: WriteMultipleRegisters(ctx, header, pdu); break;
+        default: AnswerUnsupportedFunction(ctx, header); break;
+    }
+}
+
+}  // namespace
+
+void AnswerMeter::DispatchAnswer(const MbapHeader& header, int functionByte,
+                                 const Packet& answerData, bool viewDebugData) {
+    produced_ += kAnswerOverhead + answerData.size();
+    next_.DispatchAnswer(header, functionByte, answerData, viewDebugData);
+}
+
+bool AnswerWholeFrames(FrameBuffer& buffer, HandlerContext& ctx, const AnswerMeter& meter) {
+    const std::string_view bytes = buffer.View();
+    // Frames are cut by offset and the buffer trimmed once per pass, so an
+    // arrival of many frames costs linear time.
+    std::size_t offset = 0;
+    bool wholeFrameWaits = false;
+    while (bytes.size() - offset >= kHeaderSize) {
+        const MbapHeader header = DecodeHeader(bytes, offset);
+        const std::size_t frameSize = kBytesBeforeUnit + static_cast<std::size_t>(header.Length);
+        const bool complete = bytes.size() - offset >= frameSize;
+        // Checked first, so the next pass writes the line below only once.
+        if (meter.SliceSpent()) {
+            wholeFrameWaits = complete;
+            break;
+        }
+        if (header.Length == 1) {
+            // Written before the hold-back test: while "Don't answer" keeps such
+            // a frame at the front, every arrival writes it again.
+            ctx.trace.TraceRequest(header, "Empty packet, ProtocolIdentifier " +
+                                               Hex4(header.ProtocolIdentifier));
+        }
+        if (ctx.options.DontAnswer() || !complete) break;
+        if (header.Length > 1) {
+            HandleFrame(ctx, header, Packet(bytes.substr(offset + kHeaderSize, frameSize - kHeaderSize)));
+        }
+        offset += frameSize;
+    }
+    buffer.Consume(offset);
+    return wholeFrameWaits;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,65 @@
+#include "headless/headless_face.h"
+
+#include "engine/text_forms.h"
+#include "slave/trace_outputs.h"
+
+namespace tarvik {
+namespace {
+
+const char* OnOff(bool on) { return on ? "on" : "off"; }
+
+}  // namespace
+
+HeadlessFace::HeadlessFace(const StartupSettings& settings, const FixedOptions& options,
+                           const HeadlessSettings& output)
+    : options_(options),
+      core_(settings, options_, *this),
+      out_(core_.Outputs().AddDescriptor(output.outputFd, !output.quiet)) {}
+
+StartOutcome HeadlessFace::Start() {
+    const CoreStart start = core_.Start();
+    if (start.outcome == StartOutcome::AllSocketsBusy) return start.outcome;
+    Notice(RoleText(core_));
+    Notice(OptionsText(options_));
+    // From here on every change of the connection panel is told; the first
+    // text was written during the start above.
+    started_ = true;
+    Notice(panels_[kConnectionPanel - 1]);
+    return start.outcome;
+}
+
+void HeadlessFace::Notice(std::string_view text) { out_.Add(NoticeLine(text)); }
+
+std::string HeadlessFace::PanelText(int panel) const {
+    return panel >= 1 && panel <= kPanelCount ? panels_[panel - 1] : std::string();
+}
+
+void HeadlessFace::SetPanelText(int panel, std::string_view text) {
+    if (panel < 1 || panel > kPanelCount) return;
+    panels_[panel - 1] = std::string(text);
+    // The counters change with every packet: they are not printed.
+    if (panel == kConnectionPanel && started_) Notice(text);
+}
+
+std::string RoleText(const SlaveCore& core) {
+    const StartupSettings& settings = core.Settings();
+    SlaveCore& mutableCore = const_cast<SlaveCore&>(core);
+    if (!settings.SocketServer) {
+        return "Role: TCP client of " + settings.RemoteHost + ":" + Decimal(settings.RemotePort);
+    }
+    const SocketSet& sockets = mutableCore.Sockets();
+    if (sockets.listener.State() == SocketState::Closed && !sockets.UdpMode()) {
+        return "Role: TCP server, no port opened";
+    }
+    return std::string("Role: ") + (sockets.UdpMode() ? "UDP" : "TCP server") + " on port " +
+           Decimal(sockets.listener.LocalPort());
+}
+
+std::string OptionsText(const OperatorOptions& options) {
+    return std::string("Options: Show raw data ") + OnOff(options.ShowRawData()) +
+           ", Show reads " + OnOff(options.ShowReads()) + ", Don't answer " +
+           OnOff(options.DontAnswer()) + ", Delay answer " + OnOff(options.DelayAnswer()) +
+           " (" + options.DelayText() + " msec)";
+}
+
+}  // namespace tarvik

@@ -1,0 +1,58 @@
+// The program without a window: the same core, its options fixed for the
+// whole run, its trace and its own notices on standard output.
+//
+// Standard output carries, in order, every trace line exactly as the debug
+// list shows it (unless quiet), and the program's notices, each beginning
+// with "## " and the time: the start-up lines (role, port or remote host,
+// the operator options), every text the status bar's connection panel
+// would show, and counts of trace lines lost while standard output could
+// not keep up.
+#pragma once
+
+#include <string>
+
+#include "config/startup_settings.h"
+#include "slave/fixed_options.h"
+#include "slave/slave_core.h"
+#include "slave/status_panels.h"
+
+namespace tarvik {
+
+class LineWriter;
+
+struct HeadlessSettings {
+    bool quiet = false;  // trace lines off standard output
+    int outputFd = 1;    // standard output
+};
+
+class HeadlessFace final : private StatusPanels {
+public:
+    HeadlessFace(const StartupSettings& settings, const FixedOptions& options,
+                 const HeadlessSettings& output);
+    HeadlessFace(const HeadlessFace&) = delete;
+    HeadlessFace& operator=(const HeadlessFace&) = delete;
+
+    // Opens the port and writes the start-up notices. The caller ends the
+    // program on AllSocketsBusy.
+    StartOutcome Start();
+
+    SlaveCore& Core() { return core_; }
+    // Writes one notice line in its place among the trace lines.
+    void Notice(std::string_view text);
+
+private:
+    std::string PanelText(int panel) const override;
+    void SetPanelText(int panel, std::string_view text) override;
+
+    FixedOptions options_;
+    std::string panels_[kPanelCount];
+    bool started_ = false;
+    SlaveCore core_;
+    LineWriter& out_;
+};
+
+// The start-up notice texts for a core's settings and options.
+std::string RoleText(const SlaveCore& core);
+std::string OptionsText(const OperatorOptions& options);
+
+}  // namespace tarvik

@@ -1,0 +1,56 @@
+#include "headless/headless_program.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+#include "config/register_file.h"
+#include "headless/headless_face.h"
+#include "slave/product_texts.h"
+#include "slave/register_values.h"
+#include "slave/termination_signals.h"
+
+namespace tarvik {
+namespace {
+
+void ErrorLine(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+
+}  // namespace
+
+int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string>& args) {
+    // Only the program name: Qt's window options mean nothing here.
+    std::string name = args.empty() ? std::string(kProgramName) : args.front();
+    int argc = 1;
+    char* argv[] = {name.data(), nullptr};
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(kProgramName);
+    TerminationSignals termination;
+
+    HeadlessFace face(plan.settings, plan.options, HeadlessSettings{quiet, 1});
+    if (!plan.registersFile.empty()) {
+        const RegisterFileResult loaded = LoadRegisterFile(plan.registersFile);
+        if (!loaded.ok) {
+            ErrorLine("Cannot load registers: " + loaded.error);
+            return 2;
+        }
+        LoadValues(face.Core().Registers(), loaded.values);
+    }
+    if (!plan.traceFile.empty()) {
+        std::string error;
+        if (!face.Core().Outputs().AddTraceFile(plan.traceFile, plan.traceFileMaxBytes, error))
+            ErrorLine("Cannot open trace file " + plan.traceFile + ": " + error);
+    }
+
+    const StartOutcome outcome = face.Start();
+    for (const std::string& line : face.Core().StartWarnings()) ErrorLine(line);
+    if (outcome == StartOutcome::AllSocketsBusy) {
+        ErrorLine(kAllSocketsBusy);
+        return 1;
+    }
+    QObject::connect(&termination, &TerminationSignals::Requested, &application,
+                     [] { QCoreApplication::exit(0); });
+    if (TerminationRequested()) return 0;
+    return QCoreApplication::exec();
+}
+
+}  // namespace tarvik

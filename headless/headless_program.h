@@ -1,0 +1,16 @@
+// The headless program: the core on a QCoreApplication, no display needed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "slave/start_plan.h"
+
+namespace tarvik {
+
+// Runs until SIGINT or SIGTERM (status 0). "All sockets are busy!" goes to
+// standard error with status 1; a registers file that cannot be loaded
+// gives status 2.
+int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string>& args);
+
+}  // namespace tarvik

@@ -1,0 +1,116 @@
+// The whole slave, whatever shows it: the engine with its register tables,
+// answer sending with the delayed-answer queue, the three sockets and the
+// connection manager, the send and reconnect ticks, the trace and the status
+// panels' rules. Built from the start-up settings; a face (the window, or
+// the headless program) gives it the operator options and the panels to
+// write, and shows what it reports.
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/startup_settings.h"
+#include "dispatch/answer_dispatcher.h"
+#include "engine/clock_random.h"
+#include "engine/ports.h"
+#include "engine/slave_engine.h"
+#include "slave/status_panels.h"
+#include "slave/status_source.h"
+#include "slave/trace_outputs.h"
+#include "trace/trace_model.h"
+#include "transport/connection_manager.h"
+#include "transport/socket_set.h"
+
+namespace tarvik {
+
+enum class StartOutcome {
+    Running,         // a port opened, or client mode
+    NoPortOpened,    // an entry without a port stopped the attempts: runs with no port
+    AllSocketsBusy,  // the list was used up: say so, then end
+};
+
+struct CoreStart {
+    StartOutcome outcome = StartOutcome::Running;
+    // "Tarvik Slave Emulator", with " - <entry title> (<port>)" once a port opened.
+    std::string caption;
+};
+
+class SlaveCore final : public QObject, private StatusSource, private StatusRefresh {
+    Q_OBJECT
+public:
+    // Seeds the random source and builds every part; the ticks run from now
+    // on and are handled once the event loop runs. `options` and `panels`
+    // must outlive the core.
+    SlaveCore(const StartupSettings& settings, OperatorOptions& options, StatusPanels& panels,
+              TraceModel::Clock clock = SystemTraceStamp);
+    ~SlaveCore() override;
+    SlaveCore(const SlaveCore&) = delete;
+    SlaveCore& operator=(const SlaveCore&) = delete;
+
+    // The start-up's socket step, once: opens the first local port of the
+    // list in server mode, then writes the first status panels.
+    CoreStart Start();
+
+    // Lines for standard error that Start left (a BindAddress that is not
+    // an IPv4 address of this machine).
+    const std::vector<std::string>& StartWarnings() const { return startWarnings_; }
+
+    const StartupSettings& Settings() const { return settings_; }
+    TraceModel& Trace() { return trace_; }
+    TraceOutputs& Outputs() { return outputs_; }
+    RegisterTables& Registers() { return engine_.Registers(); }
+    SlaveEngine& Engine() { return engine_; }
+    AnswerDispatcher& Dispatcher() { return dispatcher_; }
+    SocketSet& Sockets() { return sockets_; }
+    const SocketSet& Sockets() const { return sockets_; }
+    ConnectionManager& Manager() { return manager_; }
+    // The 100 ms tick of the delayed answers, for probes that time it.
+    const QTimer& SendTickTimer() const { return sendTick_; }
+    const StatusSource& Status() const { return *this; }
+
+    // Brings the panels up to date (compare-and-write).
+    void RefreshStatusBar() override;
+    // The data-connection state the connection panel shows; -1 before the first.
+    int16_t LastSocketState() const { return lastSocketState_; }
+
+    // The window's background colour (BBGGRR); kColourUnset before the first tick.
+    int32_t ConnectionColour() const { return manager_.ConnectionColour(); }
+
+signals:
+    void ConnectionColourChanged(int32_t colour);
+
+private:
+    // What the panels show.
+    SocketState DataState() const override;
+    std::string DataRemoteHostIP() const override;
+    std::string DataRemoteHost() const override;
+    int32_t DataRemotePort() const override;
+    int32_t ListenLocalPort() const override;
+    bool SocketServer() const override;
+    int32_t PacketsReceived() const override;
+    int32_t PacketsSent() const override;
+
+    QHostAddress BindAddress();
+
+    StartupSettings settings_;
+    std::vector<std::string> startWarnings_;
+    StatusPanels& panels_;
+    int16_t lastSocketState_ = kNoSocketStateShown;
+    TraceModel trace_;
+    TraceOutputs outputs_{trace_};
+    ClockSeededRandom random_;
+    SocketSet sockets_;
+    AnswerDispatcher dispatcher_;
+    SlaveEngine engine_;
+    ConnectionManager manager_;
+    QTimer sendTick_;
+    QTimer reconnectTick_;
+};
+
+}  // namespace tarvik

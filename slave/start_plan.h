@@ -1,0 +1,38 @@
+// What start-up reads before anything opens: the settings file (beside the
+// program, or the one the command line names), the operator options' start
+// values, and the paths of the trace file and the registers file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/startup_settings.h"
+#include "slave/fixed_options.h"
+
+namespace tarvik {
+
+struct StartRequest {
+    std::string appFolder;      // the program's folder, ending in "/"
+    std::string configPath;     // --config, empty for TarvikSlave.ini in appFolder
+    std::string traceFile;      // --trace-file, wins over TraceFile=
+    std::string registersFile;  // --registers, wins over RegistersFile=
+};
+
+struct StartPlan {
+    StartupSettings settings;
+    FixedOptions options;
+    std::string traceFile;  // resolved against the settings file's folder; empty for none
+    uint64_t traceFileMaxBytes = 0;
+    std::string registersFile;  // resolved the same way; empty for none
+    // Lines for standard error; the program goes on (defaults for an
+    // unreadable settings file beside the program).
+    std::vector<std::string> warnings;
+    // A line for standard error after which the program ends with status 2
+    // (a settings file the user named cannot be read).
+    std::string fatal;
+};
+
+StartPlan PlanStart(const StartRequest& request);
+
+}  // namespace tarvik

@@ -1,0 +1,80 @@
+#include "slave/trace_outputs.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+
+#include "trace/line_sinks.h"
+
+namespace tarvik {
+
+std::string NoticeLine(std::string_view text) {
+    std::string line = kNoticePrefix;
+    line += SystemTraceStamp().time;
+    line += ' ';
+    line += text;
+    return line;
+}
+
+namespace {
+
+std::string LostLinesNotice(uint64_t count) {
+    return NoticeLine(std::to_string(count) + " trace lines lost");
+}
+
+}  // namespace
+
+TraceOutputs::TraceOutputs(TraceModel& trace, QObject* parent) : QObject(parent), trace_(trace) {}
+
+TraceOutputs::~TraceOutputs() { CloseAll(std::chrono::milliseconds(1000)); }
+
+bool TraceOutputs::AddTraceFile(const std::string& path, uint64_t maxBytes, std::string& error) {
+    auto sink = RotatingFileSink::Open(path, maxBytes, error);
+    if (!sink) return false;
+    Output output;
+    output.writer = std::make_unique<LineWriter>(std::move(sink), [](uint64_t count) {
+        const TraceStamp stamp = SystemTraceStamp();
+        return std::string(kNoticePrefix) + stamp.date + ' ' + stamp.time + ' ' +
+               std::to_string(count) + " trace lines lost";
+    });
+    output.stream = std::make_unique<TraceStream>(*output.writer, TraceStream::Dated::Yes);
+    Add(std::move(output));
+    return true;
+}
+
+LineWriter& TraceOutputs::AddDescriptor(int fd, bool traceLines) {
+    Output output;
+    output.writer = std::make_unique<LineWriter>(std::make_unique<DescriptorSink>(fd), LostLinesNotice);
+    if (traceLines)
+        output.stream = std::make_unique<TraceStream>(*output.writer, TraceStream::Dated::No);
+    LineWriter& writer = *output.writer;
+    Add(std::move(output));
+    return writer;
+}
+
+void TraceOutputs::Add(Output output) {
+    if (outputs_.empty()) {
+        // Once per pass of the event loop, when it is about to wait.
+        if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+            connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                    &TraceOutputs::FlushAll);
+        }
+    }
+    if (output.stream) trace_.AddListener(*output.stream);
+    outputs_.push_back(std::move(output));
+}
+
+void TraceOutputs::FlushAll() {
+    for (Output& output : outputs_) output.writer->Flush();
+}
+
+void TraceOutputs::CloseAll(std::chrono::milliseconds grace) {
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    for (Output& output : outputs_) {
+        if (output.stream) trace_.RemoveListener(*output.stream);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        output.writer->Close(std::max(left, std::chrono::milliseconds(0)));
+    }
+}
+
+}  // namespace tarvik

@@ -1,0 +1,61 @@
+// Where the trace goes besides the debug list: a trace file, and for the
+// headless face standard output. Each destination has its own writer
+// thread; the lines gathered during one pass of the event loop are handed
+// over when the loop is about to wait, so a writer is woken at most once per
+// pass and never by a single request.
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "trace/line_writer.h"
+#include "trace/trace_model.h"
+#include "trace/trace_streams.h"
+
+namespace tarvik {
+
+// Lines of the program's own, told apart from trace lines by this prefix:
+// every trace line is empty or begins with a digit of its time.
+inline constexpr char kNoticePrefix[] = "## ";
+
+// "## HH:MM:SS text", the time read now.
+std::string NoticeLine(std::string_view text);
+
+class TraceOutputs final : public QObject {
+    Q_OBJECT
+public:
+    explicit TraceOutputs(TraceModel& trace, QObject* parent = nullptr);
+    // Lines still queued are abandoned after at most a second.
+    ~TraceOutputs() override;
+
+    // Appends every trace line, dated, to the file at `path`, which turns
+    // over to PATH.1 at `maxBytes`. False, with `error` saying why, when it
+    // cannot be opened.
+    bool AddTraceFile(const std::string& path, uint64_t maxBytes, std::string& error);
+
+    // A writer to a descriptor the program does not own (standard output);
+    // with `traceLines`, every trace line goes to it as the list shows it.
+    // Notices written to it keep their place among the trace lines.
+    LineWriter& AddDescriptor(int fd, bool traceLines);
+
+    // Hands every gathered batch to its writer now.
+    void FlushAll();
+    // Flushes, then waits at most `grace` for the writers to finish.
+    void CloseAll(std::chrono::milliseconds grace);
+
+private:
+    struct Output {
+        std::unique_ptr<LineWriter> writer;
+        std::unique_ptr<TraceStream> stream;
+    };
+    void Add(Output output);
+
+    TraceModel& trace_;
+    std::vector<Output> outputs_;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,342 @@
+// The built program as a user starts it: headless, with no display, its
+// trace and notices on standard output, served to masters on the network and
+// ended the ways a script ends it. The window program appears only where a
+// display matters.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/program_process.h"
+#include "tests/support/raw_master.h"
+
+namespace tarvik::testing {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string ServerIni(int port, const std::string& more = "") {
+    return "[General]\r\nSocketServer=1\r\n" + more + "[LocalPorts]\r\n" + std::to_string(port) +
+           "=Main\r\n";
+}
+
+// Holds a TCP port the way another program would.
+class PortHolder {
+public:
+    explicit PortHolder(int port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_ANY);
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        ok_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && ::listen(fd_, 1) == 0;
+    }
+    ~PortHolder() { ::close(fd_); }
+    bool ok() const { return ok_; }
+
+private:
+    int fd_ = -1;
+    bool ok_ = false;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+TEST(HeadlessProgram, ServesAMasterTracesOnStandardOutputAndSigtermEndsWithZero) {
+    const int port = PickFreeTcpPort();
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port));
+    ASSERT_TRUE(program.WaitUntilListening(port, 30s)) << program.Stderr();
+
+    TcpMaster master;
+    ASSERT_TRUE(master.Connect(port));
+    ASSERT_TRUE(master.Send(WriteSingleRequest(1, 7, 1234)));
+    EXPECT_EQ(master.ReceiveFrame(), WriteSingleRequest(1, 7, 1234));
+    ASSERT_TRUE(master.Send(ReadRequest(2, 3, 6, 2)));
+    EXPECT_EQ(master.ReceiveFrame(), Frame(2, 1, std::string("\x03\x04\x00\x00\x04\xD2", 6)));
+    master.Close();
+    // Listening after the start, after the probe, after the master.
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (Count(program.Stdout(), "Listening at port") < 3 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(Count(program.Stdout(), "Listening at port"), 3u) << program.Stdout();
+    EXPECT_EQ(program.Terminate(20s), 0);
+
+    // Notices start with "## " and the time; trace lines with the time; the
+    // empty line after every answer line stays.
+    // The wait for the port above was a connection too: its notices first.
+    const std::vector<std::string> lines = Lines(program.Stdout());
+    std::vector<std::string> shown;
+    for (const std::string& line : lines) {
+        if (line.empty()) {
+            shown.push_back("");
+        } else if (line.rfind("## ", 0) == 0) {
+            ASSERT_GT(line.size(), 12u);
+            shown.push_back("## " + line.substr(12));
+        } else {
+            ASSERT_GT(line.size(), 9u) << line;
+            EXPECT_EQ(line[2], ':');
+            shown.push_back(line.substr(9));
+        }
+    }
+    const std::string p = std::to_string(port);
+    const std::vector<std::string> expected{
+        "## Role: TCP server on port " + p,
+        "## Options: Show raw data on, Show reads on, Don't answer off, Delay answer off (200 msec)",
+        "## Listening at port " + p,
+        shown.size() > 3 ? shown[3] : "",  // "## Connected to 127.0.0.1:<the probe's port>"
+        "## Listening at port " + p,
+        shown.size() > 5 ? shown[5] : "",  // the master's
+        "<- Raw: 00 01 00 00 00 06 01 06 00 07 04 D2 ",
+        "<- 0001 Write Holding Register 7, value 04D2",  // function 6 writes no answer line
+        "-> Raw: 00 01 00 00 00 06 01 06 00 07 04 D2 ",
+        "<- Raw: 00 02 00 00 00 06 01 03 00 06 00 02 ",
+        "<- 0002 Read Holding Registers 6, count 2",
+        "-> Raw: 00 02 00 00 00 07 01 03 04 00 00 04 D2 ",
+        "-> 0002 0000 Read Holding Registers 6, data 04 00 00 04 D2 ",
+        "",
+        "## Listening at port " + p,
+    };
+    EXPECT_EQ(shown, expected);
+    for (const std::size_t row : {3u, 5u}) {
+        EXPECT_EQ(shown.size() > row ? shown[row].rfind("## Connected to 127.0.0.1:", 0) : 1u, 0u);
+    }
+}
+
+TEST(HeadlessProgram, AllPortsTakenIsOneLineOnStandardErrorAndStatusOne) {
+    const int taken = PickFreeTcpPort();
+    PortHolder holder(taken);
+    ASSERT_TRUE(holder.ok());
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(taken));
+    EXPECT_EQ(program.WaitForExit(30s), 1);
+    EXPECT_EQ(program.Stderr(), "All sockets are busy!\n");
+
+    // The window waits on its message; a signal presses its OK.
+    ProgramProcess window(TARVIK_PROGRAM, ServerIni(taken), Launch{{}, Launch::Display::Offscreen});
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(window.Running()) << "the window must wait on its message";
+    EXPECT_EQ(window.Terminate(20s), 1);
+}
+
+TEST(HeadlessProgram, TheWindowWithoutADisplaySaysSoAndEndsWithTwo) {
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(PickFreeTcpPort()), Launch{});
+    EXPECT_EQ(program.WaitForExit(30s), 2);
+    EXPECT_NE(program.Stderr().find("no display"), std::string::npos) << program.Stderr();
+    EXPECT_NE(program.Stderr().find("--headless"), std::string::npos) << program.Stderr();
+}
+
+TEST(HeadlessProgram, OptionsSectionGivesTheStartValues) {
+    const int port = PickFreeTcpPort();
+    {
+        ProgramProcess program(TARVIK_PROGRAM, ServerIni(port, "[Options]\r\nDontAnswer=1\r\n"));
+        ASSERT_TRUE(program.WaitUntilListening(port, 30s));
+        TcpMaster master;
+        ASSERT_TRUE(master.Connect(port));
+        ASSERT_TRUE(master.Send(ReadRequest(1, 3, 0, 1)));
+        EXPECT_EQ(master.ReceiveFrame(800ms), std::nullopt) << "held while Don't answer is on";
+        EXPECT_NE(program.Stdout().find("Don't answer on"), std::string::npos);
+    }
+    {
+        ProgramProcess program(
+            TARVIK_PROGRAM,
+            ServerIni(port, "[Options]\r\nDelayAnswer=1\r\nDelayText=300\r\nShowRawData=0\r\n"));
+        ASSERT_TRUE(program.WaitUntilListening(port, 30s));
+        TcpMaster master;
+        ASSERT_TRUE(master.Connect(port));
+        const auto sent = std::chrono::steady_clock::now();
+        ASSERT_TRUE(master.Send(ReadRequest(1, 4, 0, 1)));
+        EXPECT_EQ(master.ReceiveFrame(), Frame(1, 1, std::string("\x04\x02\x00\x00", 4)));
+        // Due on the third 100 ms tick after it was queued.
+        EXPECT_GE(std::chrono::steady_clock::now() - sent, 190ms);
+        EXPECT_EQ(program.Terminate(20s), 0);
+        EXPECT_EQ(program.Stdout().find("Raw:"), std::string::npos) << "Show raw data off";
+    }
+}
+
+TEST(HeadlessProgram, ConfigNamesTheSettingsFileAndAnUnreadableOneEndsWithTwo) {
+    const int port = PickFreeTcpPort();
+    ProgramProcess probe(TARVIK_PROGRAM, "", Launch{{"--version"}});
+    ASSERT_EQ(probe.WaitForExit(10s), 0);
+    EXPECT_EQ(probe.Stdout(), "TarvikSlave 0.2.0\n");
+
+    const fs::path own = fs::path(probe.Folder()) / "own.ini";
+    std::ofstream(own) << ServerIni(port);
+    // The file beside the program would open no port: --config must win.
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(0, "").replace(0, 0, "; beside\r\n"),
+                           Headless({"--config", own.string()}));
+    EXPECT_TRUE(program.WaitUntilListening(port, 30s)) << program.Stderr();
+    EXPECT_EQ(program.Terminate(20s), 0);
+
+    ProgramProcess missing(TARVIK_PROGRAM, ServerIni(port), Headless({"--config", "/nonexistent/x.ini"}));
+    EXPECT_EQ(missing.WaitForExit(30s), 2);
+    EXPECT_EQ(Lines(missing.Stderr()).size(), 1u) << missing.Stderr();
+    EXPECT_NE(missing.Stderr().find("/nonexistent/x.ini"), std::string::npos);
+
+    ProgramProcess unknown(TARVIK_PROGRAM, ServerIni(port), Headless({"--bogus"}));
+    EXPECT_EQ(unknown.WaitForExit(30s), 2);
+    EXPECT_NE(unknown.Stderr().find("Usage:"), std::string::npos);
+}
+
+// Anything in the place of the settings file that is not a small regular
+// file: start-up finishes with the defaults (client mode) and one line.
+TEST(HeadlessProgram, SettingsFileThatIsNoPlainFileGivesTheDefaultsAndOneLine) {
+    const struct {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+    } cases[] = {
+        {"fifo", [](const fs::path& p) { ::mkfifo(p.c_str(), 0644); }},
+        {"directory", [](const fs::path& p) { fs::create_directory(p); }},
+        {"/dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
+        {"2 MiB", [](const fs::path& p) { std::ofstream(p) << std::string(2 << 20, ';'); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Launch launch = Headless();
+        launch.prepare = [&c](const std::string& folder) {
+            const fs::path ini = fs::path(folder) / "TarvikSlave.ini";
+            fs::remove(ini);
+            c.make(ini);
+        };
+        ProgramProcess program(TARVIK_PROGRAM, "", launch);
+        ASSERT_TRUE(program.WaitForStdout("## ", 30s)) << program.Stderr();
+        EXPECT_NE(program.Stdout().find("Role: TCP client of :0"), std::string::npos);
+        EXPECT_EQ(Lines(program.Stderr()).size(), 1u) << program.Stderr();
+        EXPECT_NE(program.Stderr().find("TarvikSlave.ini"), std::string::npos);
+        EXPECT_EQ(program.Terminate(20s), 0);
+    }
+}
+
+TEST(HeadlessProgram, SigtermDuringStartUpEndsWithZero) {
+    // Blocked until the program takes the signals over first thing in main:
+    // the signal is then delivered during start-up, before any event loop.
+    Launch launch = Headless();
+    launch.blockTermination = true;
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(PickFreeTcpPort()), launch);
+    EXPECT_EQ(program.Terminate(20s), 0);
+    EXPECT_EQ(program.Stdout(), "") << "ended before it served";
+}
+
+// Requests sent in one go; every answer awaited in order.
+void Flood(TcpMaster& master, int requests, int function = 3) {
+    Bytes batch;
+    for (int t = 0; t < requests; ++t) batch += ReadRequest(t & 0xFFFF, function, t % 100, 10);
+    ASSERT_TRUE(master.Send(batch));
+    for (int t = 0; t < requests; ++t) {
+        const auto answer = master.ReceiveFrame(20s);
+        ASSERT_TRUE(answer.has_value()) << "answer " << t;
+        ASSERT_EQ(answer->substr(0, 2), Frame(t & 0xFFFF, 1, "").substr(0, 2)) << "answer " << t;
+    }
+}
+
+TEST(HeadlessProgram, TraceFileKeepsEveryLineDatedAndTurnsOverAtItsLimit) {
+    const int port = PickFreeTcpPort();
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port, "[Options]\r\nTraceFileMaxMB=1\r\n"),
+                           Headless({"--quiet", "--trace-file", "trace.txt"}));
+    ASSERT_TRUE(program.WaitUntilListening(port, 30s));
+    TcpMaster master;
+    ASSERT_TRUE(master.Connect(port));
+    // About 1.5 MiB of trace: past one turn-over, short of a second.
+    const int requests = 6000;
+    Flood(master, requests, 4);
+    master.Close();
+    EXPECT_EQ(program.Terminate(20s), 0);
+    EXPECT_EQ(program.Stdout().find("Raw:"), std::string::npos) << "--quiet keeps the trace off";
+
+    // A relative --trace-file is the user's, taken from where it was started:
+    // the test's folder here is the program's working folder.
+    const fs::path file = fs::current_path() / "trace.txt";
+    const fs::path previous = fs::current_path() / "trace.txt.1";
+    std::ifstream in1(previous), in0(file);
+    const std::string older((std::istreambuf_iterator<char>(in1)), {});
+    const std::string newer((std::istreambuf_iterator<char>(in0)), {});
+    fs::remove(file);
+    fs::remove(previous);
+    ASSERT_GE(older.size(), 1u << 20);
+    EXPECT_LT(older.size(), (1u << 20) + 200) << "turned over at the first line end past the limit";
+    EXPECT_EQ(older.back(), '\n');
+    const std::string all = older + newer;
+    EXPECT_EQ(Count(all, "Read Input Registers"), 2u * requests) << "request and answer lines, none lost";
+    EXPECT_EQ(Count(all, "trace lines lost"), 0u);
+    for (const std::string& line : Lines(all)) {
+        if (line.empty()) continue;
+        ASSERT_TRUE(line.size() > 20 && line[4] == '-' && line[7] == '-' && line[10] == ' ' && line[13] == ':')
+            << line;
+    }
+}
+
+TEST(HeadlessProgram, StandardOutputNobodyReadsNeverStallsTheAnswers) {
+    const int port = PickFreeTcpPort();
+    Launch launch = Headless();
+    launch.stdoutUnread = true;
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port), launch);
+    ASSERT_TRUE(program.WaitUntilListening(port, 30s));
+    TcpMaster master;
+    ASSERT_TRUE(master.Connect(port));
+    // Far more trace than a pipe holds (64 KiB) or the queue takes (8 MiB).
+    for (int round = 0; round < 5; ++round) Flood(master, 5000);
+    master.Close();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(program.Terminate(20s), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << "queued lines abandoned within a second";
+}
+
+TEST(HeadlessProgram, RegistersFileLoadsBeforeThePortOpensAndABadOneEndsWithTwo) {
+    const int port = PickFreeTcpPort();
+    Launch good = Headless();
+    good.prepare = [](const std::string& folder) {
+        std::ofstream(folder + "/regs.csv") << "table,index,value\r\nholding,6,1234\r\ninput,0,65535\r\n";
+    };
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port, "[Options]\r\nRegistersFile=regs.csv\r\n"), good);
+    ASSERT_TRUE(program.WaitUntilListening(port, 30s)) << program.Stderr();
+    TcpMaster master;
+    ASSERT_TRUE(master.Connect(port));
+    ASSERT_TRUE(master.Send(ReadRequest(1, 3, 6, 1)));
+    EXPECT_EQ(master.ReceiveFrame(), Frame(1, 1, std::string("\x03\x02\x04\xD2", 4)));
+    ASSERT_TRUE(master.Send(ReadRequest(2, 4, 0, 1)));
+    EXPECT_EQ(master.ReceiveFrame(), Frame(2, 1, std::string("\x04\x02\xFF\xFF", 4)));
+
+    // One the command line names is taken from where the program started.
+    const fs::path badFile = fs::current_path() / ("bad-" + std::to_string(::getpid()) + ".csv");
+    std::ofstream(badFile) << "table,index,value\nholding,6,70000\n";
+    ProgramProcess refused(TARVIK_PROGRAM, ServerIni(PickFreeTcpPort()),
+                           Headless({"--registers", badFile.filename().string()}));
+    EXPECT_EQ(refused.WaitForExit(30s), 2);
+    EXPECT_NE(refused.Stderr().find("line 2"), std::string::npos) << refused.Stderr();
+    fs::remove(badFile);
+}
+
+TEST(HeadlessProgram, BindAddressKeepsItLocalAndAForeignOneOpensNothing) {
+    const int port = PickFreeTcpPort();
+    ProgramProcess local(TARVIK_PROGRAM, ServerIni(port, "BindAddress=127.0.0.1\r\n"));
+    ASSERT_TRUE(local.WaitUntilListening(port, 30s)) << local.Stderr();
+    EXPECT_EQ(local.Stderr(), "");
+    EXPECT_EQ(local.Terminate(20s), 0);
+
+    // TEST-NET-1: never an address of this machine.
+    ProgramProcess foreign(TARVIK_PROGRAM, ServerIni(port, "BindAddress=192.0.2.1\r\n"));
+    EXPECT_EQ(foreign.WaitForExit(30s), 1);
+    EXPECT_NE(foreign.Stderr().find("BindAddress=192.0.2.1"), std::string::npos) << foreign.Stderr();
+    EXPECT_NE(foreign.Stderr().find("All sockets are busy!"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvik::testing

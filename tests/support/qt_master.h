@@ -1,0 +1,67 @@
+// A Modbus master on a Qt TCP socket, for tests whose code under test runs on
+// the same event loop: every wait runs that loop, so nothing blocks the
+// slave while the master waits for it.
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QTcpSocket>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "tests/support/event_waits.h"
+
+namespace tarvik::testing {
+
+class QtMaster {
+public:
+    bool Connect(int port) {
+        socket_.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+        // A refused connection ends the wait at once instead of at the bound.
+        test::WaitUntil([this] { return socket_.state() == QAbstractSocket::ConnectedState ||
+                                        socket_.state() == QAbstractSocket::UnconnectedState; });
+        return socket_.state() == QAbstractSocket::ConnectedState;
+    }
+
+    void Send(const std::string& bytes) {
+        socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        socket_.flush();
+    }
+
+    // One answer frame, cut by its length field (6-byte prefix, then Length
+    // bytes), or nullopt when it does not come in time.
+    std::optional<std::string> ReceiveFrame(int ms = test::kWaitMs) {
+        const QDeadlineTimer deadline(ms);
+        if (!test::WaitUntil([this] { return socket_.bytesAvailable() >= 6; }, ms)) return std::nullopt;
+        const QByteArray head = socket_.peek(6);
+        const qint64 size = 6 + (static_cast<unsigned char>(head[4]) << 8) + static_cast<unsigned char>(head[5]);
+        const int left = static_cast<int>(deadline.remainingTime());
+        if (!test::WaitUntil([&] { return socket_.bytesAvailable() >= size; }, left)) return std::nullopt;
+        return socket_.read(size).toStdString();
+    }
+
+    // Exactly `count` bytes; fewer when the wait runs out.
+    std::string Read(std::size_t count, int ms = test::kWaitMs) {
+        test::WaitUntil([&] { return socket_.bytesAvailable() >= static_cast<qint64>(count); }, ms);
+        return socket_.read(static_cast<qint64>(count)).toStdString();
+    }
+
+    // Whatever has arrived, after one pass of the event loop.
+    std::string Arrived() {
+        QCoreApplication::processEvents();
+        return socket_.readAll().toStdString();
+    }
+
+    bool WaitClosed(int ms = test::kWaitMs) {
+        return test::WaitUntil([this] { return socket_.state() == QAbstractSocket::UnconnectedState; }, ms);
+    }
+    void Close() { socket_.disconnectFromHost(); }
+    int LocalPort() const { return socket_.localPort(); }
+    QTcpSocket& Socket() { return socket_; }
+
+private:
+    QTcpSocket socket_;
+};
+
+}  // namespace tarvik::testing

@@ -1,0 +1,330 @@
+#include "transport/tcp_connection.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include <algorithm>
+
+#include "transport/raw_socket.h"
+#include "transport/socket_limits.h"
+
+namespace tarvik {
+namespace {
+
+// Error numbers raised with the Error event; the texts say the rest.
+constexpr int kErrorNoRemote = 1;
+constexpr int kErrorHostNotFound = 2;
+constexpr int kErrorConnection = 3;
+
+constexpr qint64 kReadBufferBytes = 4 * static_cast<qint64>(kMaxGetDataBytes);
+
+std::string DottedIPv4(const QHostAddress& address) {
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString().toStdString() : address.toString().toStdString();
+}
+
+}  // namespace
+
+TcpConnection::TcpConnection(QObject* parent) : QObject(parent) {}
+
+TcpConnection::~TcpConnection() { DropEverything(); }
+
+bool TcpConnection::Accept(int32_t requestID) {
+    if (state_ != SocketState::Closed) Close();
+    // The listener closes its own descriptor once the request's handler has
+    // run, so the connection is taken over through a duplicate.
+    const int fd = DuplicateConnectedStream(requestID);
+    if (fd < 0) {
+        lastError_ = QStringLiteral("No pending connection %1").arg(requestID);
+        return false;
+    }
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(fd)) {
+        lastError_ = socket->errorString();
+        delete socket;
+        CloseHandle(fd);
+        return false;
+    }
+    NewGeneration();
+    AdoptSocket(socket);
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    state_ = SocketState::Connected;
+    ++serial_;
+    RememberPeer();
+    return true;
+}
+
+bool TcpConnection::Connect() {
+    if (state_ != SocketState::Closed) {
+        lastError_ = QStringLiteral("Connect needs a closed connection");
+        return false;
+    }
+    NewGeneration();
+    if (remoteHost_.empty() || remotePort_ <= 0 || remotePort_ > 65535) {
+        state_ = SocketState::Error;
+        PostError(kErrorNoRemote, QStringLiteral("No remote host or port to connect to"));
+        return true;
+    }
+    const QString host = QString::fromStdString(remoteHost_);
+    QHostAddress literal;
+    if (HostLookup::IsIPv4Literal(host, literal)) {
+        StartConnecting(literal);
+        return true;
+    }
+    state_ = SocketState::ResolvingHost;
+    const uint64_t generation = generation_;
+    lookup_.Start(host, this, [this, generation](const QHostAddress& address, const QString& failure) {
+        if (generation != generation_) return;
+        if (address.isNull()) {
+            DeliverError(generation, kErrorHostNotFound, failure);
+            return;
+        }
+        state_ = SocketState::HostResolved;
+        StartConnecting(address);
+    });
+    return true;
+}
+
+void TcpConnection::StartConnecting(const QHostAddress& address) {
+    auto* socket = new QTcpSocket(this);
+    AdoptSocket(socket);
+    state_ = SocketState::Connecting;
+    const uint64_t generation = generation_;
+    connect(socket, &QTcpSocket::connected, this, [this, generation] {
+        QMetaObject::invokeMethod(
+            this, [this, generation] { DeliverConnected(generation); }, Qt::QueuedConnection);
+    });
+    socket->connectToHost(address, static_cast<quint16>(remotePort_));
+}
+
+void TcpConnection::AdoptSocket(QTcpSocket* socket) {
+    tcp_ = socket;
+    // Bytes a flooding peer sends wait in the system's buffers, and TCP slows
+    // the peer down, instead of piling up here faster than they are taken.
+    socket->setReadBufferSize(kReadBufferBytes);
+    const uint64_t generation = generation_;
+    // Qt may signal from inside our own calls; every signal only posts an
+    // event, which the event loop delivers later if the connection is still
+    // the current one.
+    connect(socket, &QTcpSocket::readyRead, this, &TcpConnection::OnReadyRead);
+    connect(socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (BytesToWrite() > kWriteBacklogBytes) return;
+        emit WriteBacklogDrained();
+        if (awaitingDrain_) {
+            awaitingDrain_ = false;
+            ScheduleArrival();
+        }
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, generation] {
+        QMetaObject::invokeMethod(
+            this, [this, generation] { DeliverPeerClosed(generation); }, Qt::QueuedConnection);
+    });
+    connect(socket, &QAbstractSocket::errorOccurred, this,
+            [this, generation, socket](QAbstractSocket::SocketError error) {
+                // The peer closing is reported through disconnected.
+                if (error == QAbstractSocket::RemoteHostClosedError) return;
+                const QString text = socket->errorString();
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, error, text] {
+                        DeliverError(generation, kErrorConnection + static_cast<int>(error), text);
+                    },
+                    Qt::QueuedConnection);
+            });
+}
+
+bool TcpConnection::SendData(const Packet& data) {
+    if (state_ != SocketState::Connected || tcp_ == nullptr) {
+        lastError_ = QStringLiteral("Not connected");
+        return false;
+    }
+    // The answers to one arrival go out together when its handler is done:
+    // a batch of requests gets one write, not one small write per answer.
+    if (delivering_) {
+        outgoing_ += data;
+        return true;
+    }
+    return WriteOut(data);
+}
+
+bool TcpConnection::WriteOut(const Packet& bytes) {
+    std::size_t sent = 0;
+    // While the socket holds nothing back, the bytes go straight to the
+    // system, without arming and disarming its write notifier for every
+    // answer (each costs the loop a wake-up). Whatever the system does not
+    // take the socket queues behind, and writes in order once the peer reads.
+    const int fd = static_cast<int>(tcp_->socketDescriptor());
+    if (fd >= 0 && tcp_->bytesToWrite() == 0) sent = SendWithoutBlocking(fd, bytes.data(), bytes.size());
+    if (sent == bytes.size()) return true;
+    const qint64 rest = static_cast<qint64>(bytes.size() - sent);
+    const qint64 queued = tcp_->write(bytes.data() + sent, rest);
+    if (queued != rest) {
+        lastError_ = tcp_->errorString();
+        return false;
+    }
+    return true;
+}
+
+int64_t TcpConnection::BytesToWrite() const {
+    return (tcp_ != nullptr ? tcp_->bytesToWrite() : 0) + static_cast<int64_t>(outgoing_.size());
+}
+
+Packet TcpConnection::GetData() {
+    if (tcp_ == nullptr) return {};
+    const qint64 take = std::min<qint64>(tcp_->bytesAvailable(), kMaxGetDataBytes);
+    Packet bytes(static_cast<std::size_t>(std::max<qint64>(take, 0)), '\0');
+    const qint64 got = take > 0 ? tcp_->read(bytes.data(), take) : 0;
+    bytes.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
+    if (tcp_->bytesAvailable() > 0) ScheduleArrival();
+    return bytes;
+}
+
+void TcpConnection::Close() {
+    DropEverything();
+    state_ = SocketState::Closed;
+}
+
+void TcpConnection::HoldArrivals(bool hold) {
+    holdArrivals_ = hold;
+    if (hold) return;
+    if (heldArrival_) {
+        heldArrival_ = false;
+        ScheduleArrival();
+    }
+    if (closeHeld_) {
+        closeHeld_ = false;
+        const uint64_t generation = generation_;
+        QMetaObject::invokeMethod(
+            this, [this, generation] { DeliverPeerClosed(generation); }, Qt::QueuedConnection);
+    }
+}
+
+void TcpConnection::NewGeneration() {
+    ++generation_;
+    arrivalPosted_ = false;
+    errorRaised_ = false;
+    awaitingDrain_ = false;
+    heldArrival_ = false;
+    closeHeld_ = false;
+}
+
+void TcpConnection::DropEverything() {
+    NewGeneration();
+    lookup_.Abort();
+    if (tcp_ != nullptr) {
+        disconnect(tcp_, nullptr, this, nullptr);
+        if (!outgoing_.empty()) WriteOut(outgoing_);
+        tcp_->flush();  // hand what is queued to the system before closing
+        tcp_->abort();
+        tcp_->deleteLater();
+        tcp_ = nullptr;
+    }
+    outgoing_.clear();
+}
+
+void TcpConnection::PostError(int number, const QString& description) {
+    const uint64_t generation = generation_;
+    QMetaObject::invokeMethod(
+        this, [this, generation, number, description] { DeliverError(generation, number, description); },
+        Qt::QueuedConnection);
+}
+
+void TcpConnection::OnReadyRead() {
+    // The socket says so only from the event loop, never inside a call of
+    // ours, so the arrival is raised right here rather than a pass of the
+    // loop later. One already on its way takes these bytes too.
+    if (arrivalPosted_ || delivering_) {
+        ScheduleArrival();
+        return;
+    }
+    DeliverArrival(generation_);
+}
+
+void TcpConnection::ScheduleArrival() {
+    if (arrivalPosted_) return;
+    arrivalPosted_ = true;
+    const uint64_t generation = generation_;
+    QMetaObject::invokeMethod(
+        this, [this, generation] { DeliverArrival(generation); }, Qt::QueuedConnection);
+}
+
+void TcpConnection::RememberPeer() {
+    if (tcp_ == nullptr) return;
+    remoteHostIP_ = DottedIPv4(tcp_->peerAddress());
+    remotePort_ = tcp_->peerPort();
+}
+
+void TcpConnection::DeliverConnected(uint64_t generation) {
+    if (generation != generation_ || tcp_ == nullptr) return;
+    tcp_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    state_ = SocketState::Connected;
+    ++serial_;
+    RememberPeer();
+    emit ConnectEvent();
+}
+
+void TcpConnection::DeliverArrival(uint64_t generation) {
+    if (generation != generation_) return;
+    arrivalPosted_ = false;
+    if (holdArrivals_) {
+        heldArrival_ = true;  // HoldArrivals(false) raises it
+        return;
+    }
+    if (BytesToWrite() > kWriteBacklogBytes) {
+        awaitingDrain_ = true;  // bytesWritten raises it once the peer reads
+        return;
+    }
+    const int64_t pending = tcp_ != nullptr ? tcp_->bytesAvailable() : 0;
+    if (pending > 0) RaiseArrival(pending);
+}
+
+void TcpConnection::RaiseArrival(int64_t pending) {
+    const bool outer = delivering_;
+    delivering_ = true;
+    emit DataArrival(static_cast<int32_t>(std::min<int64_t>(pending, INT32_MAX)));
+    delivering_ = outer;
+    if (outer) return;  // the outermost handler sends for all
+    // The handler's answers leave now, in one write. Had it closed the
+    // connection, they went out before the close; had it taken a new one,
+    // they were meant for that.
+    if (!outgoing_.empty() && tcp_ != nullptr && state_ == SocketState::Connected) {
+        const Packet answers = std::move(outgoing_);
+        outgoing_.clear();
+        WriteOut(answers);
+    }
+    outgoing_.clear();
+}
+
+void TcpConnection::DeliverPeerClosed(uint64_t generation) {
+    if (generation != generation_ || tcp_ == nullptr) return;
+    if (errorRaised_) return;
+    // Bytes that came before the peer's close are handed out before the
+    // close, unless arrivals are held: then the close waits for them.
+    const int64_t pending = tcp_->bytesAvailable();
+    if (pending > 0 && holdArrivals_) {
+        closeHeld_ = true;  // HoldArrivals(false) delivers it
+        return;
+    }
+    if (pending > 0) {
+        RaiseArrival(pending);
+        if (generation != generation_ || tcp_ == nullptr) return;
+        if (tcp_->bytesAvailable() < pending) {
+            QMetaObject::invokeMethod(
+                this, [this, generation] { DeliverPeerClosed(generation); }, Qt::QueuedConnection);
+            return;
+        }
+    }
+    state_ = SocketState::PeerClosing;
+    emit CloseEvent();
+}
+
+void TcpConnection::DeliverError(uint64_t generation, int number, const QString& description) {
+    if (generation != generation_ || errorRaised_) return;
+    errorRaised_ = true;
+    state_ = SocketState::Error;
+    lastError_ = description;
+    emit Error(number, description);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,130 @@
+// The one TCP data connection: taken over from the listener (server role)
+// or connected out (client role), driven by calls and answering through
+// events.
+//
+// Events are always delivered from the event loop, one at a time, and never
+// from inside a call the program made: a Close called by the program raises
+// no event, a Connect that cannot even start reports its Error later.
+// Whatever a connection reports after the program closed or replaced it
+// (late bytes, its close, its error) is dropped, so it never reaches the
+// connection that took its place.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+#include "dispatch/socket_state.h"
+#include "engine/packet.h"
+#include "transport/host_lookup.h"
+
+class QHostAddress;
+class QTcpSocket;
+
+namespace tarvik {
+
+class TcpConnection final : public QObject {
+    Q_OBJECT
+public:
+    explicit TcpConnection(QObject* parent = nullptr);
+    ~TcpConnection() override;
+    TcpConnection(const TcpConnection&) = delete;
+    TcpConnection& operator=(const TcpConnection&) = delete;
+
+    // Where Connect goes; once connected, RemotePort is the peer's port.
+    const std::string& RemoteHost() const { return remoteHost_; }
+    void SetRemoteHost(std::string host) { remoteHost_ = std::move(host); }
+    int32_t RemotePort() const { return remotePort_; }
+    void SetRemotePort(int32_t port) { remotePort_ = port; }
+    // Dotted IPv4 address of the connected peer; empty before the first.
+    const std::string& RemoteHostIP() const { return remoteHostIP_; }
+
+    SocketState State() const { return state_; }
+
+    // Numbers the connections: bumped at every accept and at every outgoing
+    // connection established, so an answer can tell whether the connection
+    // its request came on is still the one in use. 0 before the first.
+    uint64_t Serial() const { return serial_; }
+
+    // Takes over the connection a ConnectionRequest offered, from inside that
+    // event's handler; any connection in use is dropped first. False when the
+    // request is unknown or already gone; the connection then stays closed.
+    bool Accept(int32_t requestID);
+
+    // Starts connecting to RemoteHost:RemotePort over IPv4; success comes as
+    // ConnectEvent, failure (an empty host or port 0 included) as Error.
+    // False only when the connection is not closed.
+    bool Connect();
+
+    // Sends the bytes: at once, or together with the rest when the
+    // DataArrival handler that sends them returns; what the system cannot
+    // take yet is queued. True when accepted.
+    bool SendData(const Packet& data);
+
+    // The bytes received and not yet taken, at most kMaxGetDataBytes.
+    Packet GetData();
+
+    // Closes without raising any event; State becomes Closed.
+    void Close();
+
+    // Bytes accepted for the connection and not yet handed to the system.
+    int64_t BytesToWrite() const;
+
+    // While set, no DataArrival is raised: bytes wait in the system's
+    // buffers. Clearing it raises the arrival the hold kept back.
+    void HoldArrivals(bool hold);
+
+    const QString& LastErrorText() const { return lastError_; }
+
+signals:
+    void ConnectEvent();
+    void DataArrival(int32_t bytesTotal);
+    void CloseEvent();
+    void Error(int number, const QString& description);
+    // The write backlog fell to kWriteBacklogBytes or below.
+    void WriteBacklogDrained();
+
+private:
+    void NewGeneration();
+    void DropEverything();
+    void AdoptSocket(QTcpSocket* socket);
+    void StartConnecting(const QHostAddress& address);
+    void PostError(int number, const QString& description);
+    void ScheduleArrival();
+    void OnReadyRead();
+    void RememberPeer();
+    bool WriteOut(const Packet& bytes);
+
+    void DeliverConnected(uint64_t generation);
+    void DeliverArrival(uint64_t generation);
+    void DeliverPeerClosed(uint64_t generation);
+    void DeliverError(uint64_t generation, int number, const QString& description);
+    void RaiseArrival(int64_t pending);
+
+    std::string remoteHost_;
+    int32_t remotePort_ = 0;
+    std::string remoteHostIP_;
+    SocketState state_ = SocketState::Closed;
+    QString lastError_;
+    uint64_t serial_ = 0;
+
+    // Bumped by every Close and every new connection attempt; events carry
+    // the value of their time and are dropped when it has moved on.
+    uint64_t generation_ = 0;
+    bool arrivalPosted_ = false;
+    // Inside a DataArrival handler: sends gather in outgoing_.
+    bool delivering_ = false;
+    Packet outgoing_;
+    bool errorRaised_ = false;
+    bool awaitingDrain_ = false;
+    bool holdArrivals_ = false;
+    bool heldArrival_ = false;
+    bool closeHeld_ = false;
+
+    HostLookup lookup_;
+    QTcpSocket* tcp_ = nullptr;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,90 @@
+#include "transport/tcp_listener.h"
+
+#include <QTcpServer>
+
+#include "transport/raw_socket.h"
+
+namespace tarvik {
+
+// Hands each accepted descriptor on instead of wrapping it, so that the data
+// connection takes it over by its number.
+class TcpListener::HandleServer final : public QTcpServer {
+public:
+    explicit HandleServer(TcpListener& owner) : QTcpServer(&owner), owner_(owner) {}
+
+protected:
+    void incomingConnection(qintptr handle) override { owner_.Offer(handle); }
+
+private:
+    TcpListener& owner_;
+};
+
+TcpListener::TcpListener(QObject* parent) : QObject(parent) {}
+
+TcpListener::~TcpListener() { Close(); }
+
+int32_t TcpListener::LocalPort() const {
+    return server_ != nullptr ? server_->serverPort() : localPort_;
+}
+
+bool TcpListener::SetLocalPort(int32_t port) {
+    if (port < 0 || port > 65535) {
+        lastError_ = QStringLiteral("Invalid port number %1").arg(port);
+        return false;
+    }
+    if (state_ != SocketState::Closed) {
+        lastError_ = QStringLiteral("The port cannot change while the socket is open");
+        return false;
+    }
+    localPort_ = port;
+    return true;
+}
+
+bool TcpListener::Listen(const QHostAddress& address) {
+    if (state_ != SocketState::Closed) {
+        lastError_ = QStringLiteral("Listen needs a closed listener");
+        return false;
+    }
+    auto* server = new HandleServer(*this);
+    if (!server->listen(address, static_cast<quint16>(localPort_))) {
+        lastError_ = server->errorString();
+        delete server;
+        return false;
+    }
+    server_ = server;
+    state_ = SocketState::Listening;
+    return true;
+}
+
+void TcpListener::Close() {
+    ++generation_;
+    if (server_ != nullptr) {
+        server_->close();
+        server_->deleteLater();
+        server_ = nullptr;
+    }
+    for (const intptr_t handle : pending_) CloseHandle(handle);
+    pending_.clear();
+    state_ = SocketState::Closed;
+}
+
+void TcpListener::Offer(intptr_t handle) {
+    pending_.push_back(handle);
+    const uint64_t generation = generation_;
+    // Raised from the event loop, never inside Qt's own accept.
+    QMetaObject::invokeMethod(
+        this, [this, generation] { DeliverRequest(generation); }, Qt::QueuedConnection);
+}
+
+void TcpListener::DeliverRequest(uint64_t generation) {
+    if (generation != generation_ || pending_.empty()) return;
+    const intptr_t handle = pending_.front();
+    pending_.pop_front();
+    state_ = SocketState::ConnectionPending;
+    emit ConnectionRequest(static_cast<int32_t>(handle));
+    // Taken over through a duplicate, or refused: either way ours goes.
+    CloseHandle(handle);
+    if (generation == generation_) state_ = SocketState::Listening;
+}
+
+}  // namespace tarvik

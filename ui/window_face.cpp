@@ -1,0 +1,49 @@
+#include "ui/window_face.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include "slave/product_texts.h"
+#include "ui/register_files.h"
+
+namespace tarvik {
+
+WindowFace::WindowFace(const StartupSettings& settings, const FixedOptions& startOptions)
+    : core_(settings, window_, window_.Panels()) {
+    window_.ShowRawBox()->setChecked(startOptions.showRawData);
+    window_.ShowReadsBox()->setChecked(startOptions.showReads);
+    window_.DontAnswerBox()->setChecked(startOptions.dontAnswer);
+    window_.DelayAnswerBox()->setChecked(startOptions.delayAnswer);
+    window_.DelayTextBox()->setText(QString::fromStdString(startOptions.delayText));
+    window_.AttachTrace(core_.Trace());
+    window_.AttachRegisters(core_.Registers());
+    QObject::connect(&core_, &SlaveCore::ConnectionColourChanged, &window_,
+                     [this](int32_t colour) { window_.SetBackColor(colour); });
+}
+
+WindowFace::~WindowFace() { window_.DetachTrace(); }
+
+StartOutcome WindowFace::Start() {
+    const bool panes = !core_.Settings().SimulatePAT;
+    window_.HoldingPane()->setVisible(panes);
+    window_.InputPane()->setVisible(panes);
+    const CoreStart start = core_.Start();
+    window_.setWindowTitle(QString::fromStdString(start.caption));
+    return start.outcome;
+}
+
+void WindowFace::LoadRegistersFrom(const std::string& path) {
+    if (LoadRegistersWithMessage(&window_, QString::fromStdString(path), core_.Registers()))
+        window_.ShowRegistersAgain();
+}
+
+std::unique_ptr<QMessageBox> MakeAllSocketsBusyBox(QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, kProgramName, kAllSocketsBusy,
+                                             QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+}  // namespace tarvik
