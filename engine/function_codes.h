@@ -28,7 +28,6 @@ inline constexpr int CodeOf(FunctionCode code) { return static_cast<int>(code); 
 
 // The request's own code with the exception bit: 131 for a refused read.
 inline constexpr int ExceptionByteOf(FunctionCode code) { return CodeOf(code) | kExceptionBit; }
-inline constexpr int ExceptionByteOf(int code) { return code | kExceptionBit; }
 
 // The byte every unsupported function gets, whatever its code, and the one
 // a write of several registers past the table gets: function 1 with the

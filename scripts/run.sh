@@ -11,7 +11,7 @@ cmake -S . -B build/plain -G Ninja
 cmake --build build/plain --target TarvikSlave -j "$(nproc)"
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
-  echo "No display found: running offscreen (set QT_QPA_PLATFORM or run under xvfb-run to see the window)." >&2
-  export QT_QPA_PLATFORM=offscreen
+  echo "No display found: starting without a window (--headless; run under xvfb-run to see the window)." >&2
+  exec build/plain/app/TarvikSlave --headless "$@"
 fi
-exec build/plain/app/TarvikSlave
+exec build/plain/app/TarvikSlave "$@"

@@ -4,17 +4,27 @@
 # requests, so the trace, the register panes, the holding-register list, the
 # counters and the green background all show real traffic.
 #
-#   bash scripts/screenshot.sh [path/to/TarvikSlave]
+#   bash scripts/screenshot.sh [--dont-answer] [path/to/TarvikSlave]
+#
+# --dont-answer starts the window with "Don't answer" checked (from the
+# settings file's [Options]) and writes docs/window-dont-answer.png instead:
+# the amber warning, and requests traced but not answered.
 #
 # Without an argument the program is built in build/plain first. Installs
 # Xvfb, ImageMagick (import), xwininfo and python3 with apt-get when they are
 # missing.
 # Every process it starts is ended by its pid before it returns.
 set -euo pipefail
+dont_answer=0
+if [[ "${1:-}" == "--dont-answer" ]]; then
+  dont_answer=1
+  shift
+fi
 program="${1:+$(realpath "$1")}"
 cd "$(dirname "$0")/.."
 repo=$PWD
 out="$repo/docs/window.png"
+if ((dont_answer)); then out="$repo/docs/window-dont-answer.png"; fi
 
 need=()
 command -v Xvfb >/dev/null || need+=(xvfb)
@@ -77,6 +87,7 @@ SimulatePAT=0
 [LocalPorts]
 $port=Main
 EOF
+if ((dont_answer)); then printf '[Options]\nDontAnswer=1\n' >>"$work/TarvikSlave.ini"; fi
 title="Tarvik Slave Emulator - Main ($port)"
 
 "$work/TarvikSlave" >"$work/program.log" 2>&1 &
@@ -93,6 +104,7 @@ cat >"$work/master.py" <<'EOF'
 import socket, struct, sys, time
 
 port, ready = int(sys.argv[1]), sys.argv[2]
+held = len(sys.argv) > 3  # "Don't answer" is checked: nothing comes back
 
 def frame(tid, pdu):
     return struct.pack(">HHHB", tid, 0, len(pdu) + 1, 1) + pdu
@@ -125,14 +137,15 @@ requests = [
 ]
 for tid, pdu in enumerate(requests, start=1):
     sock.sendall(frame(tid, pdu))
-    head = receive(sock, 6)
-    receive(sock, struct.unpack(">H", head[4:6])[0])
+    if not held:
+        head = receive(sock, 6)
+        receive(sock, struct.unpack(">H", head[4:6])[0])
     time.sleep(0.15)
 
 open(ready, "w").close()
 time.sleep(600)
 EOF
-python3 "$work/master.py" "$port" "$work/ready" &
+python3 "$work/master.py" "$port" "$work/ready" ${dont_answer:+$( ((dont_answer)) && echo held)} &
 pids+=($!)
 wait_for 300 test -e "$work/ready" || { echo "the master did not finish its burst" >&2; exit 1; }
 

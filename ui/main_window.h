@@ -70,7 +70,7 @@ public:
     QGroupBox* HoldingListFrame() const { return frames_[2]; }
     // Labels 0..8 (the bit-group captions and "msec"); nullptr outside.
     QLabel* Label(int index) const;
-    // Bit boxes 0..15 of each pane, b15 first; nullptr outside.
+    // Bit boxes of each pane, box i showing bit i (0..15); nullptr outside.
     QCheckBox* HoldingBitBox(int index) const;
     QCheckBox* InputBitBox(int index) const;
     QScrollBar* HoldingScroll() const { return holdingScroll_; }

@@ -59,8 +59,6 @@ QCheckBox* MakeOption(QWidget* parent, const char* name, const char* caption, bo
                       QRect place) {
     auto* box = Place(new QCheckBox(QString::fromLatin1(caption), parent), name, place);
     box->setChecked(checked);
-    // Its own colours, kept for the time the warning is off.
-    box->setProperty("plainPalette", box->palette());
     return box;
 }
 
@@ -101,14 +99,11 @@ QIcon MakeWindowIcon() {
 }
 
 void ShowAsWarning(QCheckBox& box, bool warn) {
-    QPalette palette = box.property("plainPalette").value<QPalette>();
-    if (warn) {
-        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-            palette.setColor(group, QPalette::Window, kWarningBackground);
-            palette.setColor(group, QPalette::WindowText, kWarningText);
-        }
-    }
-    box.setPalette(palette);
+    // A style sheet, because styles may paint a check box's background from
+    // their own colours rather than its palette.
+    box.setStyleSheet(warn ? QStringLiteral("QCheckBox { background-color: %1; color: %2; }")
+                                 .arg(kWarningBackground.name(), kWarningText.name())
+                           : QString());
 }
 
 }  // namespace tarvik

@@ -4,7 +4,10 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QFile>
+#include <QListWidget>
 #include <QPalette>
+#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -12,6 +15,9 @@
 #include "tests/app/in_process_support.h"
 #include "tests/support/program_process.h"
 #include "tests/support/raw_master.h"
+#include "ui/debug_list_model.h"
+#include "ui/debug_list_saving.h"
+#include "ui/register_files.h"
 
 namespace tarvik::testing {
 namespace {
@@ -149,6 +155,43 @@ TEST_F(ProgramWithMaster, SecondMasterResetsTheCountersAndTheWindowGoesRedWhenIt
     // The counts stay until the next master is accepted.
     EXPECT_EQ(under.Panel("Received packets"), "1");
     EXPECT_EQ(under.Panel("Sent packets"), "1");
+}
+
+// Registers saved, changed, loaded back: the master reads the saved values,
+// and the panes and the list show them. The debug list saves as shown.
+TEST_F(ProgramWithMaster, RegistersSavedAndLoadedBackAreWhatTheMasterReads) {
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("regs.csv"));
+    RegisterTables& tables = under.Core().Registers();
+    tables.HoldingRegisters[0] = 0x1234;
+    tables.HoldingRegisters[2047] = 65535;
+    tables.InputRegisters[5] = 7;
+    QString error;
+    ASSERT_TRUE(SaveRegisters(file, tables, error)) << error.toStdString();
+    tables.HoldingRegisters[0] = 1;
+    tables.HoldingRegisters[1] = 2;
+    ASSERT_TRUE(LoadRegistersWithMessage(&window, file, tables));
+    window.ShowRegistersAgain();
+    EXPECT_EQ(window.HoldingList()->item(0)->text(), QStringLiteral("40001: 0")) << "entries not in the file are 0";
+
+    master.Send(ReadRequest(1, 3, 0, 2));
+    EXPECT_EQ(master.ReceiveFrame(), Frame(1, 1, Bytes("\x03\x04\x12\x34\x00\x00", 6)));
+    master.Send(ReadRequest(2, 4, 5, 1));
+    EXPECT_EQ(master.ReceiveFrame(), Frame(2, 1, Bytes("\x04\x02\x00\x07", 4)));
+    EXPECT_TRUE(window.HoldingBitBox(2)->isChecked() && !window.HoldingBitBox(3)->isChecked())
+        << "the pane shows 0x1234 of register 0";
+
+    ASSERT_TRUE(WaitUntil([&] { return window.DebugList()->rowCount() > 3; }));
+    QStringList lines;
+    for (int row = 0; row < window.DebugList()->rowCount(); ++row)
+        lines << QString::fromStdString(std::string(window.DebugList()->LineText(row)));
+    const QString saved = folder.filePath(QStringLiteral("debug.txt"));
+    ASSERT_TRUE(SaveLines(saved, lines, error));
+    QFile in(saved);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll(), (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    EXPECT_FALSE(SaveLines(folder.filePath(QStringLiteral("no/such/folder/x.txt")), lines, error));
+    EXPECT_FALSE(error.isEmpty());
 }
 
 // The same traffic to the window and to the headless program: the lines the

@@ -1,4 +1,4 @@
-// Bounded waits on the Qt event loop, shared by the window and program tests.
+// Bounded waits on the Qt event loop, shared by every test that runs one.
 #pragma once
 
 #include <QCoreApplication>

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QImage>
 #include <QGroupBox>
 #include <QListView>
 #include <QTest>
@@ -32,6 +33,32 @@ TEST(WindowLayoutTest, DebugListFillsTheLowerPartAndAloneGrowsWithTheWindow) {
     EXPECT_EQ(after.width(), before.width());
     EXPECT_EQ(m.HoldingListFrame()->geometry(), frame2);
     EXPECT_EQ(m.DelayAnswerBox()->geometry(), delay);
+}
+
+// The options that change how the emulator answers are drawn amber while they
+// are checked, and as before once cleared; the others never are.
+TEST(WindowLayoutTest, DontAnswerAndDelayAnswerShowAmberWhileChecked) {
+    test::WiredWindow w;
+    MainWindow& m = w.window;
+    m.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
+    // Far right of the box: past its indicator and its caption.
+    const auto colour = [](QCheckBox* box) {
+        const QImage image = box->grab().toImage();
+        return image.pixelColor(image.width() - 2, image.height() / 2);
+    };
+    const QColor amber(255, 191, 0);
+    for (QCheckBox* box : {m.DontAnswerBox(), m.DelayAnswerBox()}) {
+        SCOPED_TRACE(box->text().toStdString());
+        const QColor plain = colour(box);
+        EXPECT_NE(plain, amber);
+        box->click();
+        EXPECT_EQ(colour(box), amber);
+        box->click();
+        EXPECT_EQ(colour(box), plain);
+    }
+    m.ShowRawBox()->click();
+    EXPECT_NE(colour(m.ShowRawBox()), amber);
 }
 
 }  // namespace
