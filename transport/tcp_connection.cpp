@@ -18,12 +18,6 @@ constexpr int kErrorConnection = 3;
 
 constexpr qint64 kReadBufferBytes = 4 * static_cast<qint64>(kMaxGetDataBytes);
 
-std::string DottedIPv4(const QHostAddress& address) {
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString().toStdString() : address.toString().toStdString();
-}
-
 }  // namespace
 
 TcpConnection::TcpConnection(QObject* parent) : QObject(parent) {}

@@ -2,6 +2,7 @@
 
 #include <QTcpServer>
 
+#include "transport/host_lookup.h"
 #include "transport/raw_socket.h"
 
 namespace tarvik {
@@ -28,14 +29,7 @@ int32_t TcpListener::LocalPort() const {
 }
 
 bool TcpListener::SetLocalPort(int32_t port) {
-    if (port < 0 || port > 65535) {
-        lastError_ = QStringLiteral("Invalid port number %1").arg(port);
-        return false;
-    }
-    if (state_ != SocketState::Closed) {
-        lastError_ = QStringLiteral("The port cannot change while the socket is open");
-        return false;
-    }
+    if (!PortMayBeSet(port, state_ == SocketState::Closed, lastError_)) return false;
     localPort_ = port;
     return true;
 }

@@ -3,20 +3,10 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
-#include <algorithm>
-
+#include "transport/host_lookup.h"
 #include "transport/socket_limits.h"
 
 namespace tarvik {
-namespace {
-
-std::string DottedIPv4(const QHostAddress& address) {
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString().toStdString() : address.toString().toStdString();
-}
-
-}  // namespace
 
 UdpEndpoint::UdpEndpoint(QObject* parent) : QObject(parent) {}
 
@@ -25,14 +15,7 @@ UdpEndpoint::~UdpEndpoint() { Close(); }
 int32_t UdpEndpoint::LocalPort() const { return udp_ != nullptr ? udp_->localPort() : localPort_; }
 
 bool UdpEndpoint::SetLocalPort(int32_t port) {
-    if (port < 0 || port > 65535) {
-        lastError_ = QStringLiteral("Invalid port number %1").arg(port);
-        return false;
-    }
-    if (state_ != SocketState::Closed) {
-        lastError_ = QStringLiteral("The port cannot change while the socket is open");
-        return false;
-    }
+    if (!PortMayBeSet(port, state_ == SocketState::Closed, lastError_)) return false;
     localPort_ = port;
     return true;
 }

@@ -3,10 +3,8 @@
 // slave while the master waits for it.
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QTcpSocket>
 
-#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -32,19 +30,14 @@ public:
     // One answer frame, cut by its length field (6-byte prefix, then Length
     // bytes), or nullopt when it does not come in time.
     std::optional<std::string> ReceiveFrame(int ms = test::kWaitMs) {
-        const QDeadlineTimer deadline(ms);
-        if (!test::WaitUntil([this] { return socket_.bytesAvailable() >= 6; }, ms)) return std::nullopt;
-        const QByteArray head = socket_.peek(6);
-        const qint64 size = 6 + (static_cast<unsigned char>(head[4]) << 8) + static_cast<unsigned char>(head[5]);
-        const int left = static_cast<int>(deadline.remainingTime());
-        if (!test::WaitUntil([&] { return socket_.bytesAvailable() >= size; }, left)) return std::nullopt;
-        return socket_.read(size).toStdString();
-    }
-
-    // Exactly `count` bytes; fewer when the wait runs out.
-    std::string Read(std::size_t count, int ms = test::kWaitMs) {
-        test::WaitUntil([&] { return socket_.bytesAvailable() >= static_cast<qint64>(count); }, ms);
-        return socket_.read(static_cast<qint64>(count)).toStdString();
+        qint64 size = 6;  // the prefix, then the whole frame once its length is known
+        const bool whole = test::WaitUntil([&] {
+            if (socket_.bytesAvailable() < 6) return false;
+            const QByteArray head = socket_.peek(6);
+            size = 6 + 256 * static_cast<unsigned char>(head[4]) + static_cast<unsigned char>(head[5]);
+            return socket_.bytesAvailable() >= size;
+        }, ms);
+        return whole ? std::optional(socket_.read(size).toStdString()) : std::nullopt;
     }
 
     // Whatever has arrived, after one pass of the event loop.

@@ -1,6 +1,6 @@
 // Shared pieces of the transport tests: the one application object of the
 // executable, whose event loop the sockets under test and the tests' masters
-// share, and what several tests expect to see.
+// share, and the answer most tests expect.
 #pragma once
 
 #include <QCoreApplication>
@@ -8,11 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string_view>
 
 #include "engine/packet.h"
 #include "tests/support/raw_master.h"
-#include "trace/trace_model.h"
 
 namespace tarvik::testing {
 
@@ -31,13 +29,6 @@ inline ::testing::Environment* const kEnvironment =
 // The answer to a read of one holding register that holds `value`.
 inline Packet ReadAnswer(int transaction, int value) {
     return Frame(transaction, 1, "\x03\x02" + PutWord(value));
-}
-
-// How many trace lines contain `text`.
-inline int TraceLinesWith(const TraceModel& trace, std::string_view text) {
-    int count = 0;
-    for (std::size_t row = 0; row < trace.LineCount(); ++row) count += trace.Line(row).find(text) != std::string::npos;
-    return count;
 }
 
 }  // namespace tarvik::testing

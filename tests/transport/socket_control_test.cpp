@@ -20,32 +20,28 @@ namespace {
 
 using test::WaitUntil;
 
-// `held` is taken by another program; `open` opens a socket on the port set.
-template <class Socket, class Open>
-void PortInUseFailsAtOnceAndAnotherOpens(quint16 held, Open open) {
-    ASSERT_GT(held, 0);
+// `held` is taken by another program; `open` is Listen or Bind.
+template <class Socket>
+void ExpectPortInUseFailsAtOnceAndAnotherOpens(quint16 held, bool (Socket::*open)(const QHostAddress&)) {
+    const QHostAddress any(QHostAddress::AnyIPv4);
     Socket socket;
-    ASSERT_TRUE(socket.SetLocalPort(held));
-    EXPECT_FALSE(open(socket));
+    ASSERT_TRUE(held > 0 && socket.SetLocalPort(held));
+    EXPECT_FALSE((socket.*open)(any));
     EXPECT_EQ(socket.State(), SocketState::Closed);
-    ASSERT_TRUE(socket.SetLocalPort(0));
-    ASSERT_TRUE(open(socket));
+    ASSERT_TRUE(socket.SetLocalPort(0) && (socket.*open)(any));
     EXPECT_NE(socket.LocalPort(), held);
     // Nor may a second emulator share a port with the first.
     Socket second;
     ASSERT_TRUE(second.SetLocalPort(socket.LocalPort()));
-    EXPECT_FALSE(open(second));
+    EXPECT_FALSE((second.*open)(any));
 }
 
 TEST(SocketPorts, PortInUseFailsAtOnceAndTheSocketOpensAnotherPort) {
     QTcpServer tcpHolder;
-    ASSERT_TRUE(tcpHolder.listen(QHostAddress::AnyIPv4, 0));
-    PortInUseFailsAtOnceAndAnotherOpens<TcpListener>(tcpHolder.serverPort(),
-                                                     [](TcpListener& s) { return s.Listen(); });
     QUdpSocket udpHolder;  // on the loopback address alone
-    ASSERT_TRUE(udpHolder.bind(QHostAddress::LocalHost, 0));
-    PortInUseFailsAtOnceAndAnotherOpens<UdpEndpoint>(udpHolder.localPort(),
-                                                     [](UdpEndpoint& s) { return s.Bind(); });
+    ASSERT_TRUE(tcpHolder.listen(QHostAddress::AnyIPv4, 0) && udpHolder.bind(QHostAddress::LocalHost, 0));
+    ExpectPortInUseFailsAtOnceAndAnotherOpens(tcpHolder.serverPort(), &TcpListener::Listen);
+    ExpectPortInUseFailsAtOnceAndAnotherOpens(udpHolder.localPort(), &UdpEndpoint::Bind);
 }
 
 TEST(ConnectionEvents, ConnectWithoutHostOrPortReportsErrorFromTheEventLoop) {

