@@ -36,10 +36,6 @@ private:
 [[maybe_unused]] ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtApplication);
 
-Bytes FromQt(const QByteArray& bytes) {
-    return Bytes(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 }  // namespace
 
 std::string ServerIni(const std::string& localPortLines, bool simulatePAT) {
@@ -91,40 +87,6 @@ std::vector<std::string> ProgramUnderTest::Trace() const {
         lines.push_back(blank == std::string::npos ? line : line.substr(blank + 1));
     }
     return lines;
-}
-
-bool QtMaster::Connect(int port) {
-    socket_.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
-    // A refused connection ends the wait at once instead of at the bound.
-    WaitUntil([this] {
-        return socket_.state() == QAbstractSocket::ConnectedState ||
-               socket_.state() == QAbstractSocket::UnconnectedState;
-    });
-    return socket_.state() == QAbstractSocket::ConnectedState;
-}
-
-void QtMaster::Send(const Bytes& bytes) {
-    socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    socket_.flush();
-}
-
-std::optional<Bytes> QtMaster::ReceiveFrame(int ms) {
-    const QDeadlineTimer deadline(ms);
-    if (!WaitUntil([this] { return socket_.bytesAvailable() >= 6; }, ms)) return std::nullopt;
-    const QByteArray head = socket_.peek(6);
-    const qint64 length = (static_cast<unsigned char>(head[4]) << 8) | static_cast<unsigned char>(head[5]);
-    const int left = static_cast<int>(deadline.remainingTime());
-    if (!WaitUntil([&] { return socket_.bytesAvailable() >= 6 + length; }, left)) return std::nullopt;
-    return FromQt(socket_.read(6 + length));
-}
-
-Bytes QtMaster::Arrived() {
-    QCoreApplication::processEvents();
-    return FromQt(socket_.readAll());
-}
-
-bool QtMaster::WaitClosed(int ms) {
-    return WaitUntil([this] { return socket_.state() == QAbstractSocket::UnconnectedState; }, ms);
 }
 
 }  // namespace tarvik::testing

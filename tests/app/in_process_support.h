@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/event_waits.h"
+#include "tests/support/qt_master.h"
 #include "tests/support/raw_master.h"
 #include "ui/window_face.h"
 
@@ -51,23 +52,6 @@ private:
     QTemporaryDir folder_;
     std::unique_ptr<WindowFace> program_;
     StartOutcome outcome_ = StartOutcome::Running;
-};
-
-// A Modbus master on a Qt TCP socket.
-class QtMaster {
-public:
-    bool Connect(int port);
-    void Send(const Bytes& bytes);
-    // One answer frame (6-byte prefix, then Length bytes), or nullopt.
-    std::optional<Bytes> ReceiveFrame(int ms = kWaitMs);
-    // Whatever has arrived, without waiting.
-    Bytes Arrived();
-    bool WaitClosed(int ms = kWaitMs);
-    void Close() { socket_.disconnectFromHost(); }
-    int LocalPort() const { return socket_.localPort(); }
-
-private:
-    QTcpSocket socket_;
 };
 
 }  // namespace tarvik::testing

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <future>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/core_rig.h"
@@ -89,6 +90,42 @@ TEST(LibmodbusMaster, ReadsWritesIsRefusedAtOnceAndFlushesTheEchoSurplus) {
     EXPECT_EQ(s.readBack, 4);
     EXPECT_EQ(s.readBackWords, (std::vector<uint16_t>{0, 1, 2, 0xFFFF}));
     EXPECT_EQ(tables.HoldingRegisters[7], 0x1234);
+}
+
+// StandardWriteAnswer=1: the write of several registers is answered with its
+// start and quantity only, so a write followed at once by a read works with
+// no flush; without the key the echo's surplus is what the read gets first.
+TEST(LibmodbusMaster, StandardWriteAnswerLetsAWriteBeFollowedByAReadWithoutAFlush) {
+    for (const bool standard : {true, false}) {
+        SCOPED_TRACE(standard ? "StandardWriteAnswer=1" : "no key");
+        StartupSettings settings = ServerSettings({"0=Test"});
+        settings.StandardWriteAnswer = standard;
+        CoreRig rig(settings);
+        auto done = std::async(std::launch::async, [port = rig.Port()] {
+            std::vector<uint16_t> words(3, 0);
+            int written = -1, read = -1;
+            modbus_t* ctx = modbus_new_tcp("127.0.0.1", port);
+            modbus_set_response_timeout(ctx, 1, 0);
+            if (modbus_connect(ctx) == 0) {
+                const uint16_t values[3] = {7, 8, 9};
+                written = modbus_write_registers(ctx, 40, 3, values);
+                read = modbus_read_registers(ctx, 40, 3, words.data());
+            }
+            modbus_close(ctx);
+            modbus_free(ctx);
+            return std::tuple(written, read, words);
+        });
+        ASSERT_TRUE(test::WaitUntil(
+            [&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000));
+        const auto [written, read, words] = done.get();
+        EXPECT_EQ(written, 3);
+        if (standard) {
+            EXPECT_EQ(read, 3);
+            EXPECT_EQ(words, (std::vector<uint16_t>{7, 8, 9}));
+        } else {
+            EXPECT_EQ(read, -1) << "the echo's surplus stands in front of the read's answer";
+        }
+    }
 }
 
 }  // namespace
