@@ -1,6 +1,10 @@
 #include "engine/function_handlers.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <string>
+#include <string_view>
 
 #include "engine/clock_random.h"
 #include "engine/fixed_answers.h"
@@ -16,7 +20,8 @@ constexpr int32_t kMaxReadQuantity = 127;
 constexpr std::size_t kMinPduSize = 5;
 constexpr std::size_t kAddressFieldsSize = 4;
 constexpr std::size_t kWriteValuesOffset = 6;
-constexpr std::string_view kRegisterLinePrefix = "Registervalue ";
+// Register numbers in the trace count from 40000, as masters show them.
+constexpr int64_t kFirstRegisterNumber = 40000;
 
 bool LacksAddressFields(const Packet& pdu) {
     return pdu.size() < kMinPduSize;
@@ -32,13 +37,6 @@ void AnswerFrameTooShort(HandlerContext& ctx, const MbapHeader& header, Function
     ctx.dispatch.DispatchAnswer(header, ExceptionByteOf(code),
                                 ExceptionData(ExceptionCode::IllegalDataValue),
                                 ctx.options.ShowRawData());
-}
-
-std::string ByteDumpText(const Packet& data) {
-    std::string text;
-    text.reserve(data.size() * 3);
-    for (unsigned char byte : data) AppendHex2Blank(text, byte);
-    return text;
 }
 
 // Byte count, then two bytes per register; registers past the table are random.
@@ -59,8 +57,39 @@ Packet RegisterReadData(const RegisterTable& table, RandomSource& random, int32_
     return data;
 }
 
-std::string RangeText(const char* name, int32_t start, const char* label, int32_t quantity) {
-    return std::string(name) + Decimal(start) + label + Decimal(quantity);
+// A short trace text made on the stack, so the texts of every frame cost no
+// allocation; the trace copies what it keeps.
+class ShortText {
+public:
+    ShortText& operator<<(std::string_view part) {
+        const std::size_t take = std::min(part.size(), text_.size() - size_);
+        part.copy(text_.data() + size_, take);
+        size_ += take;
+        return *this;
+    }
+    ShortText& operator<<(int64_t number) {
+        const auto result = std::to_chars(text_.data() + size_, text_.data() + text_.size(), number);
+        if (result.ec == std::errc()) size_ = static_cast<std::size_t>(result.ptr - text_.data());
+        return *this;
+    }
+    operator std::string_view() const { return {text_.data(), size_}; }
+
+private:
+    std::array<char, 96> text_{};
+    std::size_t size_ = 0;
+};
+
+ShortText RangeText(std::string_view name, int32_t start, std::string_view label, int32_t quantity) {
+    ShortText text;
+    text << name << start << label << quantity;
+    return text;
+}
+
+// "<name><start>, data ": the answer line of a read, before its data.
+ShortText DataText(std::string_view name, int32_t start) {
+    ShortText text;
+    text << name << start << ", data ";
+    return text;
 }
 
 }  // namespace
@@ -91,8 +120,8 @@ void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, const P
 
     ctx.dispatch.DispatchAnswer(header, functionByte, data, ctx.options.ShowReads());
     if (ctx.options.ShowReads()) {
-        ctx.trace.TraceAnswer(header, "Read Holding Registers " + Decimal(start) + ", data " +
-                                          ByteDumpText(data));
+        ctx.trace.TraceAnswerHex(header, DataText("Read Holding Registers ", start), data,
+                                 HexForm::Bytes);
     }
 }
 
@@ -108,19 +137,16 @@ void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, const Pac
         const Packet data = ExceptionData(ExceptionCode::IllegalDataValue);
         ctx.dispatch.DispatchAnswer(header, ExceptionByteOf(FunctionCode::ReadInputRegisters), data,
                                     ctx.options.ShowRawData());
-        ctx.trace.TraceAnswer(header, "Read Input Registers " + Decimal(start) + ", data " +
-                                          ByteDumpText(data));
+        ctx.trace.TraceAnswerHex(header, DataText("Read Input Registers ", start), data,
+                                 HexForm::Bytes);
         return;
     }
 
     const Packet data = RegisterReadData(ctx.tables.InputRegisters, ctx.random, start, quantity);
     ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::ReadInputRegisters), data, ctx.options.ShowRawData());
-    std::string text = "Read Input Registers " + Decimal(start) + ", data ";
-    text.reserve(text.size() + 4 * static_cast<std::size_t>(quantity));
-    for (int32_t i = 0; i < quantity; ++i) {
-        text += Hex4(GetWord(data, 1 + 2 * static_cast<std::size_t>(i)));
-    }
-    ctx.trace.TraceAnswer(header, text);
+    // The values without the byte count, four digits each.
+    ctx.trace.TraceAnswerHex(header, DataText("Read Input Registers ", start),
+                             std::string_view(data).substr(1), HexForm::Words);
 }
 
 void WriteSingleCoil(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
@@ -144,7 +170,7 @@ void WriteSingleRegister(HandlerContext& ctx, const MbapHeader& header, const Pa
 
 void WriteMultipleCoils(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
     if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleCoils);
-    const std::string text = RangeText("Write Coils ", GetWord(pdu, 1), ", length ", GetWord(pdu, 3));
+    const ShortText text = RangeText("Write Coils ", GetWord(pdu, 1), ", length ", GetWord(pdu, 3));
     ctx.trace.TraceRequest(header, text);
     ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteMultipleCoils), pdu.substr(1, kAddressFieldsSize), ctx.options.ShowRawData());
     ctx.trace.TraceAnswer(header, text);
@@ -154,7 +180,7 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, const
     if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleRegisters);
     const int32_t start = GetWord(pdu, 1);
     const int32_t quantity = GetWord(pdu, 3);
-    const std::string text = RangeText("Write Holding Registers ", start, ", length ", quantity);
+    const ShortText text = RangeText("Write Holding Registers ", start, ", length ", quantity);
     ctx.trace.TraceRequest(header, text);
 
     if (start + quantity > kRegisterCount) {
@@ -169,17 +195,16 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, const
     if (quantity > 0 && pdu.size() < kWriteValuesOffset + 2 * static_cast<std::size_t>(quantity)) {
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleRegisters);
     }
-    // One buffer for every register's line: a write of 100 registers writes 100.
-    std::string line(kRegisterLinePrefix);
-    line.reserve(64);
     for (int32_t i = 0; i < quantity; ++i) {
         const int32_t value = GetWord(pdu, kWriteValuesOffset + 2 * static_cast<std::size_t>(i));
         ctx.tables.HoldingRegisters[static_cast<std::size_t>(start + i)] = value;
-        line.resize(kRegisterLinePrefix.size());
-        line += Decimal(40000 + start + i);
-        line += ", value ";
-        line += Hex4(value);
-        ctx.trace.TraceRequest(header, line);
+    }
+    // One request line per register written, whatever the options say; the
+    // trace is handed the values, not 100 lines of text.
+    if (quantity > 0) {
+        ctx.trace.TraceRegisterValues(
+            header, kFirstRegisterNumber + start,
+            std::string_view(pdu).substr(kWriteValuesOffset, 2 * static_cast<std::size_t>(quantity)));
     }
     // The standard answer names the range only; the echo repeats every value.
     const Packet answer = ctx.standardWriteAnswer ? pdu.substr(1, kAddressFieldsSize) : pdu.substr(1);

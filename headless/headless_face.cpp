@@ -43,11 +43,10 @@ void HeadlessFace::SetPanelText(int panel, std::string_view text) {
 
 std::string RoleText(const SlaveCore& core) {
     const StartupSettings& settings = core.Settings();
-    SlaveCore& mutableCore = const_cast<SlaveCore&>(core);
     if (!settings.SocketServer) {
         return "Role: TCP client of " + settings.RemoteHost + ":" + Decimal(settings.RemotePort);
     }
-    const SocketSet& sockets = mutableCore.Sockets();
+    const SocketSet& sockets = core.Sockets();
     if (sockets.listener.State() == SocketState::Closed && !sockets.UdpMode()) {
         return "Role: TCP server, no port opened";
     }

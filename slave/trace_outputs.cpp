@@ -23,7 +23,11 @@ std::string LostLinesNotice(uint64_t count) {
 
 }  // namespace
 
-TraceOutputs::TraceOutputs(TraceModel& trace, QObject* parent) : QObject(parent), trace_(trace) {}
+TraceOutputs::TraceOutputs(TraceModel& trace, QObject* parent) : QObject(parent), trace_(trace) {
+    handOver_.setSingleShot(true);
+    handOver_.setInterval(kHandOverDelay);
+    connect(&handOver_, &QTimer::timeout, this, &TraceOutputs::FlushAll);
+}
 
 TraceOutputs::~TraceOutputs() { CloseAll(std::chrono::milliseconds(1000)); }
 
@@ -31,21 +35,25 @@ bool TraceOutputs::AddTraceFile(const std::string& path, uint64_t maxBytes, std:
     auto sink = RotatingFileSink::Open(path, maxBytes, error);
     if (!sink) return false;
     Output output;
-    output.writer = std::make_unique<LineWriter>(std::move(sink), [](uint64_t count) {
-        const TraceStamp stamp = SystemTraceStamp();
-        return std::string(kNoticePrefix) + stamp.date + ' ' + stamp.time + ' ' +
-               std::to_string(count) + " trace lines lost";
-    });
-    output.stream = std::make_unique<TraceStream>(*output.writer, TraceStream::Dated::Yes);
+    output.writer = std::make_unique<LineWriter>(
+        std::move(sink),
+        [](uint64_t count) {
+            const TraceStamp stamp = SystemTraceStamp();
+            return std::string(kNoticePrefix) + stamp.date + ' ' + stamp.time + ' ' +
+                   std::to_string(count) + " trace lines lost";
+        },
+        LineWriter::kDefaultQueueBytes, EntryForm{trace_.TimeClock(), true});
+    output.stream = std::make_unique<TraceStream>(*output.writer);
     Add(std::move(output));
     return true;
 }
 
 LineWriter& TraceOutputs::AddDescriptor(int fd, bool traceLines) {
     Output output;
-    output.writer = std::make_unique<LineWriter>(std::make_unique<DescriptorSink>(fd), LostLinesNotice);
-    if (traceLines)
-        output.stream = std::make_unique<TraceStream>(*output.writer, TraceStream::Dated::No);
+    output.writer = std::make_unique<LineWriter>(std::make_unique<DescriptorSink>(fd), LostLinesNotice,
+                                                 LineWriter::kDefaultQueueBytes,
+                                                 EntryForm{trace_.TimeClock(), false});
+    if (traceLines) output.stream = std::make_unique<TraceStream>(*output.writer);
     LineWriter& writer = *output.writer;
     Add(std::move(output));
     return writer;
@@ -53,17 +61,28 @@ LineWriter& TraceOutputs::AddDescriptor(int fd, bool traceLines) {
 
 void TraceOutputs::Add(Output output) {
     if (outputs_.empty()) {
-        // Once per pass of the event loop, when it is about to wait.
+        // Looked at once per pass of the event loop, when it is about to wait.
         if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
             connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                    &TraceOutputs::FlushAll);
+                    &TraceOutputs::ArmHandOver);
         }
     }
     if (output.stream) trace_.AddListener(*output.stream);
     outputs_.push_back(std::move(output));
 }
 
+void TraceOutputs::ArmHandOver() {
+    if (handOver_.isActive()) return;
+    for (const Output& output : outputs_) {
+        if (output.writer->Pending()) {
+            handOver_.start();
+            return;
+        }
+    }
+}
+
 void TraceOutputs::FlushAll() {
+    handOver_.stop();
     for (Output& output : outputs_) output.writer->Flush();
 }
 

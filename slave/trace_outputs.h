@@ -1,12 +1,16 @@
 // Where the trace goes besides the debug list: a trace file, and for the
 // headless face standard output. Each destination has its own writer
-// thread; the lines gathered during one pass of the event loop are handed
-// over when the loop is about to wait, so a writer is woken at most once per
-// pass and never by a single request.
+// thread, which makes the lines of the trace entries it is handed. What the
+// event loop gathers is handed over kHandOverDelay after the loop first
+// waited with it: requests arriving one by one wake a writer at most once
+// per that delay, not once per request (a batch that grows large is handed
+// over at once, see LineWriter).
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,6 +32,8 @@ std::string NoticeLine(std::string_view text);
 class TraceOutputs final : public QObject {
     Q_OBJECT
 public:
+    static constexpr std::chrono::milliseconds kHandOverDelay{10};
+
     explicit TraceOutputs(TraceModel& trace, QObject* parent = nullptr);
     // Lines still queued are abandoned after at most a second.
     ~TraceOutputs() override;
@@ -53,9 +59,12 @@ private:
         std::unique_ptr<TraceStream> stream;
     };
     void Add(Output output);
+    // When the loop is about to wait: hands over later what waits now.
+    void ArmHandOver();
 
     TraceModel& trace_;
     std::vector<Output> outputs_;
+    QTimer handOver_;
 };
 
 }  // namespace tarvik

@@ -1,12 +1,64 @@
 #include "trace/line_writer.h"
 
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace tarvik {
+namespace {
+
+// A batch is a run of items, each a tag and its bytes.
+constexpr char kTextTag = 'T';    // a 32-bit size, then that much text
+constexpr char kEntryTag = 'E';   // an encoded trace entry
+// Beyond this, the thread's text buffer is not kept for the next batch.
+constexpr std::size_t kKeptTextBytes = 1024 * 1024;
+// Emptied batches handed back for the caller's next ones, so a batch does
+// not grow from nothing every pass.
+constexpr std::size_t kSpareBatches = 4;
+constexpr std::size_t kKeptBatchBytes = 2 * LineWriter::kBatchBytes;
+// A batch's age is looked at every so many adds: reading the clock costs
+// more than adding a line.
+constexpr unsigned kAddsPerClockRead = 32;
+
+void AppendTextItem(std::string& batch, std::string_view text, bool endLine) {
+    const auto size = static_cast<uint32_t>(text.size() + (endLine ? 1 : 0));
+    batch.push_back(kTextTag);
+    batch.append(reinterpret_cast<const char*>(&size), sizeof size);
+    batch.append(text);
+    if (endLine) batch.push_back('\n');
+}
+
+// The text of a batch; an item cut short (never written so) ends it.
+void RenderBatch(std::string_view batch, const EntryForm& form, std::string& text) {
+    while (!batch.empty()) {
+        const char tag = batch.front();
+        batch.remove_prefix(1);
+        if (tag == kTextTag) {
+            uint32_t size = 0;
+            if (batch.size() < sizeof size) return;
+            std::memcpy(&size, batch.data(), sizeof size);
+            batch.remove_prefix(sizeof size);
+            if (batch.size() < size) return;
+            text.append(batch.substr(0, size));
+            batch.remove_prefix(size);
+        } else if (tag == kEntryTag) {
+            TraceEntry entry;
+            if (!DecodeEntry(batch, entry)) return;
+            static const TraceStamp kNoStamp;
+            AppendEntryLines(entry,
+                             entry.kind == TraceKind::Blank ? kNoStamp : form.clock.Show(entry.second),
+                             form.dated, text);
+        } else {
+            return;
+        }
+    }
+}
+
+}  // namespace
 
 // Owned jointly by the writer and its thread, so a thread still blocked in a
 // write when the writer is gone (a pipe nobody reads) touches nothing freed.
@@ -14,11 +66,17 @@ struct LineWriter::Shared {
     std::unique_ptr<LineSink> sink;
     LostLinesText lostText;
     std::size_t queueLimit = 0;
+    EntryForm form;
 
     std::mutex mutex;
     std::condition_variable wake;     // the thread: work or stop
     std::condition_variable drained;  // Close: the queue is empty
-    std::deque<std::string> queue;
+    struct Batch {
+        std::string items;
+        std::size_t cost = 0;
+    };
+    std::deque<Batch> queue;
+    std::vector<std::string> spare;
     std::size_t queuedBytes = 0;
     uint64_t lostLines = 0;       // ever lost
     uint64_t lostUnreported = 0;  // lost since the last report
@@ -27,17 +85,28 @@ struct LineWriter::Shared {
     bool failed = false;
 
     void Run() {
+        std::string text;
         std::unique_lock lock(mutex);
         for (;;) {
             wake.wait(lock, [this] { return stop || !queue.empty(); });
             if (queue.empty()) break;  // stop, and nothing left
-            std::string chunk = std::move(queue.front());
+            Batch batch = std::move(queue.front());
             queue.pop_front();
-            queuedBytes -= chunk.size();
+            queuedBytes -= batch.cost;
             idle = false;
             lock.unlock();
-            const bool ok = failed || sink->Write(chunk);
+            bool ok = failed;
+            if (!failed) {
+                text.clear();
+                RenderBatch(batch.items, form, text);
+                ok = sink->Write(text);
+                if (text.capacity() > kKeptTextBytes) std::string().swap(text);
+            }
             lock.lock();
+            batch.items.clear();
+            if (spare.size() < kSpareBatches && batch.items.capacity() <= kKeptBatchBytes) {
+                spare.push_back(std::move(batch.items));
+            }
             idle = true;
             if (!ok) failed = true;
             if (queue.empty()) drained.notify_all();
@@ -47,37 +116,48 @@ struct LineWriter::Shared {
 };
 
 LineWriter::LineWriter(std::unique_ptr<LineSink> sink, LostLinesText lostText,
-                       std::size_t queueBytes)
+                       std::size_t queueBytes, EntryForm form)
     : shared_(std::make_shared<Shared>()) {
     shared_->sink = std::move(sink);
     shared_->lostText = std::move(lostText);
     shared_->queueLimit = queueBytes;
+    shared_->form = std::move(form);
     std::thread([shared = shared_] { shared->Run(); }).detach();
 }
 
 LineWriter::~LineWriter() { Close(); }
 
-void LineWriter::Add(std::string_view line) {
-    if (closed_) return;
-    if (batch_.empty()) batchStart_ = std::chrono::steady_clock::now();
-    batch_.append(line);
-    batch_.push_back('\n');
-    ++batchLines_;
-    MaybeFlushEarly();
-}
+void LineWriter::Add(std::string_view line) { AddText(line, true); }
 
 void LineWriter::AddRaw(std::string_view text) {
-    if (closed_ || text.empty()) return;
-    if (batch_.empty()) batchStart_ = std::chrono::steady_clock::now();
-    batch_.append(text);
-    ++batchLines_;
-    MaybeFlushEarly();
+    if (text.empty()) return;
+    AddText(text, false);
 }
 
-void LineWriter::MaybeFlushEarly() {
-    if (batch_.size() >= kBatchBytes ||
-        std::chrono::steady_clock::now() - batchStart_ >= kBatchAge) {
+void LineWriter::AddText(std::string_view text, bool endLine) {
+    if (closed_) return;
+    if (batch_.empty()) batchStart_ = std::chrono::steady_clock::now();
+    AppendTextItem(batch_, text, endLine);
+    Added(text.size() + (endLine ? 1 : 0), 1);
+}
+
+void LineWriter::AddEntry(const TraceEntry& entry) {
+    if (closed_) return;
+    if (batch_.empty()) batchStart_ = std::chrono::steady_clock::now();
+    const std::size_t before = batch_.size();
+    batch_.push_back(kEntryTag);
+    EncodeEntry(entry, batch_);
+    Added(batch_.size() - before, entry.LineCount());
+}
+
+void LineWriter::Added(std::size_t cost, uint64_t lines) {
+    batchCost_ += cost;
+    batchLines_ += lines;
+    if (batch_.size() >= kBatchBytes) {
         Flush();
+    } else if (++addsSinceClock_ >= kAddsPerClockRead) {
+        addsSinceClock_ = 0;
+        if (std::chrono::steady_clock::now() - batchStart_ >= kBatchAge) Flush();
     }
 }
 
@@ -86,25 +166,32 @@ void LineWriter::Flush() {
     {
         std::lock_guard lock(shared_->mutex);
         Shared& s = *shared_;
-        if (s.queuedBytes + batch_.size() > s.queueLimit) {
+        if (s.queuedBytes + batchCost_ > s.queueLimit) {
             s.lostLines += batchLines_;
             s.lostUnreported += batchLines_;
         } else {
             if (s.lostUnreported > 0) {
                 // Writing has room again: say how much the reader missed,
                 // where it was missed.
-                std::string report = s.lostText(s.lostUnreported);
-                report.push_back('\n');
-                s.queuedBytes += report.size();
+                Shared::Batch report;
+                const std::string line = s.lostText(s.lostUnreported);
+                AppendTextItem(report.items, line, true);
+                report.cost = line.size() + 1;
+                s.queuedBytes += report.cost;
                 s.queue.push_back(std::move(report));
                 s.lostUnreported = 0;
             }
-            s.queuedBytes += batch_.size();
-            s.queue.push_back(std::move(batch_));
+            s.queuedBytes += batchCost_;
+            s.queue.push_back(Shared::Batch{std::move(batch_), batchCost_});
+        }
+        batch_.clear();  // a batch dropped keeps its storage
+        if (batch_.capacity() == 0 && !s.spare.empty()) {
+            batch_ = std::move(s.spare.back());
+            s.spare.pop_back();
         }
     }
     shared_->wake.notify_one();
-    batch_ = std::string();
+    batchCost_ = 0;
     batchLines_ = 0;
 }
 

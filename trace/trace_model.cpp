@@ -1,32 +1,29 @@
 #include "trace/trace_model.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <ctime>
 #include <utility>
 
-#include "engine/text_forms.h"
-
 namespace tarvik {
+namespace {
 
-TraceStamp SystemTraceStamp() {
-    // Every trace line asks for the time; the text only changes once a second,
-    // so it is formatted once a second instead of once a line.
-    static std::time_t shownSecond = -1;
-    static TraceStamp shown;
-    const std::time_t now = std::time(nullptr);
-    if (now == shownSecond) return shown;
-    std::tm local{};
-    if (localtime_r(&now, &local) == nullptr) return TraceStamp("00:00:00", "1970-01-01");
-    // Fixed forms, so traces from differently set-up machines compare.
-    char time[32];
-    char date[32];
-    std::snprintf(time, sizeof time, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday);
-    shownSecond = now;
-    shown = TraceStamp(time, date);
-    return shown;
+// A slot keeps its payload's storage for the next entry, but not that of a
+// large dump once small entries follow.
+constexpr std::size_t kKeptPayloadBytes = 4096;
+
+}  // namespace
+
+TraceEntry TraceModel::Record::View() const {
+    TraceEntry entry;
+    entry.kind = kind;
+    entry.form = form;
+    entry.transaction = transaction;
+    entry.protocol = protocol;
+    entry.firstNumber = firstNumber;
+    entry.second = second;
+    const std::string_view all(payload);
+    entry.text = all.substr(0, textSize);
+    entry.bytes = all.substr(textSize);
+    return entry;
 }
 
 TraceModel::TraceModel(Clock clock) : clock_(std::move(clock)) {}
@@ -40,20 +37,9 @@ void TraceModel::RemoveListener(TraceListener& listener) {
 
 void TraceModel::TraceRaw(std::string_view mark, const Packet& packet) {
     if (packet.empty()) {
-        Append(std::string(), {});
+        AppendBlank();
     } else {
-        const TraceStamp stamp = clock_();
-        std::string line;
-        // A dump of a 64 KiB frame is built in one pass, without regrowing.
-        line.reserve(stamp.time.size() + 1 + mark.size() + 6 + 3 * packet.size());
-        line += stamp.time;
-        line += ' ';
-        line += mark;
-        line += " Raw: ";
-        for (const char byte : packet) {
-            AppendHex2Blank(line, static_cast<unsigned char>(byte));
-        }
-        Append(std::move(line), stamp.date);
+        Append(MbapHeader{}, TraceKind::Raw, mark, packet, HexForm::Bytes);
     }
     Trim();
     SelectLast();
@@ -61,74 +47,149 @@ void TraceModel::TraceRaw(std::string_view mark, const Packet& packet) {
 }
 
 void TraceModel::TraceRequest(const MbapHeader& header, std::string_view text) {
-    const TraceStamp stamp = clock_();
-    const std::string id = Hex4(header.TransactionIdentifier);
-    std::string line;
-    line.reserve(stamp.time.size() + 4 + id.size() + 1 + text.size());
-    line += stamp.time;
-    line += " <- ";
-    line += id;
-    line += ' ';
-    line += text;
-    Append(std::move(line), stamp.date);
+    Append(header, TraceKind::Request, text, {}, HexForm::Bytes);
     // A request line alone leaves the selection where the operator has it.
     Trim();
     Changed();
 }
 
 void TraceModel::TraceAnswer(const MbapHeader& header, std::string_view text) {
-    const TraceStamp stamp = clock_();
-    const std::string transaction = Hex4(header.TransactionIdentifier);
-    const std::string protocol = Hex4(header.ProtocolIdentifier);
-    std::string line;
-    line.reserve(stamp.time.size() + 4 + transaction.size() + 1 + protocol.size() + 1 +
-                 text.size());
-    line += stamp.time;
-    line += " -> ";
-    line += transaction;
-    line += ' ';
-    line += protocol;
-    line += ' ';
-    line += text;
-    Append(std::move(line), stamp.date);
-    Append(std::string(), stamp.date);
+    TraceAnswerHex(header, text, {}, HexForm::Bytes);
+}
+
+void TraceModel::TraceAnswerHex(const MbapHeader& header, std::string_view text,
+                                std::string_view bytes, HexForm form) {
+    Append(header, TraceKind::Answer, text, bytes, form);
     Trim();
     SelectLast();
     Changed();
 }
 
+void TraceModel::TraceRegisterValues(const MbapHeader& header, int64_t firstNumber,
+                                     std::string_view values) {
+    const std::size_t lines = values.size() / 2;
+    if (lines == 0) return;
+    Append(header, TraceKind::RegisterValues, {}, values.substr(0, 2 * lines), HexForm::Words,
+           firstNumber);
+    // Trimming all at once leaves the lines and the selection as trimming
+    // after each line would have.
+    Trim();
+    Changed(lines);
+}
+
 void TraceModel::Clear() {
     // Serials go on counting, so a view never mistakes a new line for one it
     // has already shown.
-    firstSerial_ += lines_.size();
-    lines_.clear();
+    firstSerial_ += lineCount_;
+    oldest_ = (oldest_ + recordCount_) % kRecordSlots;
+    recordCount_ = 0;
+    trimmedOfOldest_ = 0;
+    lineCount_ = 0;
     selectedRow_ = -1;
     Changed();
 }
 
-void TraceModel::Append(std::string line, std::string_view date) {
-    for (TraceListener* listener : listeners_) listener->TraceLine(date, line);
-    lines_.push_back(std::move(line));
+std::string TraceModel::Line(std::size_t row) const {
+    std::size_t index = 0;
+    const Record& record = Find(row, index);
+    std::string line;
+    const TraceEntry entry = record.View();
+    AppendEntryLine(entry, index, clock_.Show(entry.second).time, line);
+    return line;
+}
+
+std::size_t TraceModel::LineLength(std::size_t row) const {
+    std::size_t index = 0;
+    const Record& record = Find(row, index);
+    const TraceEntry entry = record.View();
+    const std::size_t timeLength =
+        entry.kind == TraceKind::Blank ? 0 : clock_.Show(entry.second).time.size();
+    return EntryLineLength(entry, index, timeLength);
+}
+
+std::string TraceModel::LinePart(std::size_t row, std::size_t first, std::size_t end) const {
+    std::size_t index = 0;
+    const Record& record = Find(row, index);
+    std::string part;
+    const TraceEntry entry = record.View();
+    AppendEntryLinePart(entry, index, clock_.Show(entry.second).time, first, end, part);
+    return part;
+}
+
+void TraceModel::Append(const MbapHeader& header, TraceKind kind, std::string_view text,
+                        std::string_view bytes, HexForm form, int64_t firstNumber) {
+    Record& record = records_[(oldest_ + recordCount_) % kRecordSlots];
+    ++recordCount_;
+    record.kind = kind;
+    record.form = form;
+    record.transaction = header.TransactionIdentifier;
+    record.protocol = header.ProtocolIdentifier;
+    record.firstNumber = firstNumber;
+    record.second = kind == TraceKind::Blank ? 0 : clock_.Now();
+    record.textSize = text.size();
+    const std::size_t size = text.size() + bytes.size();
+    if (record.payload.capacity() > kKeptPayloadBytes && size <= kKeptPayloadBytes) {
+        std::string().swap(record.payload);
+    }
+    record.payload.assign(text);
+    record.payload.append(bytes);
+    record.serial = firstSerial_ + lineCount_;
+    const TraceEntry entry = record.View();
+    record.lines = entry.LineCount();
+    lineCount_ += record.lines;
+    for (TraceListener* listener : listeners_) listener->TraceRecorded(entry);
+}
+
+void TraceModel::AppendBlank() {
+    // An empty line has no time: the clock is not read for it.
+    Append(MbapHeader{}, TraceKind::Blank, {}, {}, HexForm::Bytes);
+}
+
+const TraceModel::Record& TraceModel::Find(std::size_t row, std::size_t& index) const {
+    const uint64_t serial = firstSerial_ + row;
+    // The last record that starts at or before the row's serial.
+    std::size_t low = 0;
+    std::size_t high = recordCount_;
+    while (high - low > 1) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (RecordAt(middle).serial <= serial) {
+            low = middle;
+        } else {
+            high = middle;
+        }
+    }
+    const Record& record = RecordAt(low);
+    index = static_cast<std::size_t>(serial - record.serial);
+    return record;
 }
 
 void TraceModel::Trim() {
-    while (lines_.size() > kTraceLineLimit) {
-        lines_.pop_front();
-        ++firstSerial_;
+    while (lineCount_ > kTraceLineLimit) {
+        const Record& oldest = RecordAt(0);
+        const std::size_t gone =
+            std::min(lineCount_ - kTraceLineLimit, oldest.lines - trimmedOfOldest_);
+        lineCount_ -= gone;
+        firstSerial_ += gone;
+        trimmedOfOldest_ += gone;
         // The selection stays on its line as the rows above it go; when its
         // own line goes, nothing is selected.
         if (selectedRow_ >= 0) {
-            --selectedRow_;
+            selectedRow_ = std::max(-1, selectedRow_ - static_cast<int>(gone));
+        }
+        if (trimmedOfOldest_ == oldest.lines) {
+            oldest_ = (oldest_ + 1) % kRecordSlots;
+            --recordCount_;
+            trimmedOfOldest_ = 0;
         }
     }
 }
 
 void TraceModel::SelectLast() {
-    selectedRow_ = lines_.empty() ? -1 : static_cast<int>(lines_.size() - 1);
+    selectedRow_ = lineCount_ == 0 ? -1 : static_cast<int>(lineCount_ - 1);
 }
 
-void TraceModel::Changed() {
-    ++revision_;
+void TraceModel::Changed(uint64_t writes) {
+    revision_ += writes;
     for (TraceListener* listener : listeners_) listener->TraceChanged();
 }
 

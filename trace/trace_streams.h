@@ -1,9 +1,7 @@
-// The trace as a stream of lines: every line the writers produce, in order,
-// handed to a LineWriter — for standard output as the list shows it, for a
-// trace file with the date in front, because the list shows only the time.
+// The trace as a stream: every entry the writers produce, in order, handed
+// to a LineWriter, whose thread makes the lines (for standard output as the
+// list shows them, for a trace file with the date in front: see EntryForm).
 #pragma once
-
-#include <string_view>
 
 #include "trace/line_writer.h"
 #include "trace/trace_model.h"
@@ -12,14 +10,12 @@ namespace tarvik {
 
 class TraceStream final : public TraceListener {
 public:
-    enum class Dated { No, Yes };
-    TraceStream(LineWriter& writer, Dated dated) : writer_(writer), dated_(dated) {}
+    explicit TraceStream(LineWriter& writer) : writer_(writer) {}
 
-    void TraceLine(std::string_view date, std::string_view line) override;
+    void TraceRecorded(const TraceEntry& entry) override { writer_.AddEntry(entry); }
 
 private:
     LineWriter& writer_;
-    Dated dated_;
 };
 
 }  // namespace tarvik

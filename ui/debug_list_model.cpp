@@ -60,15 +60,33 @@ QVariant DebugListModel::data(const QModelIndex& index, int role) const {
     return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
 }
 
-std::string_view DebugListModel::LineText(int row) const {
-    if (row < 0 || row >= shownCount_) return {};
+bool DebugListModel::TraceRow(int row, std::size_t& at) const {
+    if (row < 0 || row >= shownCount_) return false;
     // Lines never change once written, so a row maps to its line by serial
     // even while the trace has moved on ahead of the rows.
     const uint64_t serial = shownFirst_ + static_cast<uint64_t>(row);
-    if (serial < trace_.FirstSerial()) return {};
-    const uint64_t at = serial - trace_.FirstSerial();
-    if (at >= trace_.LineCount()) return {};
-    return trace_.Line(static_cast<std::size_t>(at));
+    if (serial < trace_.FirstSerial()) return false;
+    const uint64_t fromFirst = serial - trace_.FirstSerial();
+    if (fromFirst >= trace_.LineCount()) return false;
+    at = static_cast<std::size_t>(fromFirst);
+    return true;
+}
+
+std::string_view DebugListModel::LineText(int row) const {
+    std::size_t at = 0;
+    if (!TraceRow(row, at)) return {};
+    lineText_ = trace_.Line(at);
+    return lineText_;
+}
+
+std::size_t DebugListModel::LineLength(int row) const {
+    std::size_t at = 0;
+    return TraceRow(row, at) ? trace_.LineLength(at) : 0;
+}
+
+std::string DebugListModel::LinePart(int row, std::size_t first, std::size_t end) const {
+    std::size_t at = 0;
+    return TraceRow(row, at) ? trace_.LinePart(at, first, end) : std::string();
 }
 
 void DebugListModel::Clear() { trace_.Clear(); }
@@ -113,7 +131,7 @@ void DebugListModel::Sync() {
     shownRevision_ = trace_.Revision();
     longestLine_ = 0;
     for (int row = 0; row < shownCount_; ++row) {
-        longestLine_ = std::max(longestLine_, LineText(row).size());
+        longestLine_ = std::max(longestLine_, LineLength(row));
     }
 
     // The writers only ever select a new line. When the trace drops its
@@ -190,11 +208,10 @@ void DebugLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     QRect visible = inView;
     if (painter->hasClipping()) visible &= painter->clipBoundingRect().toAlignedRect();
 
-    const std::string_view line = model_.LineText(index.row());
     const Metrics& m = MetricsFor(option.font);
     const double left = option.rect.left() + TextMargin(style, widget);
-    const ColumnSpan span = VisibleColumns(left, m.cell, line.size(), visible.left(),
-                                           visible.left() + visible.width());
+    const ColumnSpan span = VisibleColumns(left, m.cell, model_.LineLength(index.row()),
+                                           visible.left(), visible.left() + visible.width());
     if (!span.Empty()) {
         const bool selected = option.state & QStyle::State_Selected;
         painter->save();
@@ -202,7 +219,7 @@ void DebugLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->setPen(option.palette.color(GroupOf(option), selected ? QPalette::HighlightedText
                                                                         : QPalette::Text));
         const double baseline = option.rect.top() + (option.rect.height() - m.height) / 2 + m.ascent;
-        const std::string_view cut = line.substr(span.First, span.End - span.First);
+        const std::string cut = model_.LinePart(index.row(), span.First, span.End);
         if (m.fixedPitch) {
             painter->drawText(QPointF(left + m.cell * static_cast<double>(span.First), baseline),
                               QString::fromUtf8(cut.data(), static_cast<qsizetype>(cut.size())));

@@ -1,6 +1,7 @@
 // The debug trace as a Qt list model. Every change of the TraceModel arms a
 // one-frame timer; the rows follow the TraceModel at most once per screen
 // frame, so a flood of traffic costs one repaint per frame, not one per line.
+// A row's text is made only when it is painted or asked for.
 #pragma once
 
 #include <QAbstractItemDelegate>
@@ -8,6 +9,7 @@
 #include <QFont>
 #include <QTimer>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "trace/trace_model.h"
@@ -27,8 +29,13 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    // The line a row shows, without a copy; empty outside the rows.
+    // The line a row shows, made now; empty outside the rows. The view holds
+    // until the next call.
     std::string_view LineText(int row) const;
+    // Its length, without making it; 0 outside the rows.
+    std::size_t LineLength(int row) const;
+    // Its columns [first, end), making only those.
+    std::string LinePart(int row, std::size_t first, std::size_t end) const;
     // Length of the longest line among the rows, in characters.
     std::size_t LongestLineLength() const { return longestLine_; }
 
@@ -48,7 +55,9 @@ signals:
     void writerSelectionMoved(int row);
 
 private:
-    void TraceLine(std::string_view, std::string_view) override {}
+    void TraceRecorded(const TraceEntry&) override {}
+    // The trace's row of a shown row, when the trace still holds its line.
+    bool TraceRow(int row, std::size_t& at) const;
     void TraceChanged() override { ScheduleSync(); }
     void ScheduleSync();
 
@@ -61,6 +70,7 @@ private:
     std::size_t longestLine_ = 0;
     // Serial of the line the writers last selected; -1 when none.
     int64_t writerSelectedSerial_ = -1;
+    mutable std::string lineText_;  // LineText's last line
 };
 
 // Columns [First, End) of a line that fall inside a visible stretch.

@@ -131,7 +131,9 @@ TEST(HeadlessProgram, AllPortsTakenIsOneLineOnStandardErrorAndStatusOne) {
     EXPECT_EQ(program.Stderr(), "All sockets are busy!\n");
 
     // The window waits on its message; a signal presses its OK.
-    ProgramProcess window(TARVIK_PROGRAM, ServerIni(taken), Launch{{}, Launch::Display::Offscreen});
+    Launch offscreen;
+    offscreen.display = Launch::Display::Offscreen;
+    ProgramProcess window(TARVIK_PROGRAM, ServerIni(taken), offscreen);
     std::this_thread::sleep_for(1500ms);
     ASSERT_TRUE(window.Running()) << "the window must wait on its message";
     EXPECT_EQ(window.Terminate(20s), 1);
@@ -174,7 +176,9 @@ TEST(HeadlessProgram, OptionsSectionGivesTheStartValues) {
 
 TEST(HeadlessProgram, ConfigNamesTheSettingsFileAndAnUnreadableOneEndsWithTwo) {
     const int port = PickFreeTcpPort();
-    ProgramProcess probe(TARVIK_PROGRAM, "", Launch{{"--version"}});
+    Launch version;
+    version.args = {"--version"};
+    ProgramProcess probe(TARVIK_PROGRAM, "", version);
     ASSERT_EQ(probe.WaitForExit(10s), 0);
     EXPECT_EQ(probe.Stdout(), "TarvikSlave 0.2.0\n");
 

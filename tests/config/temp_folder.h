@@ -1,4 +1,5 @@
-// A fresh folder per test that files are written into, removed afterwards.
+// A fresh folder per test, removed afterwards, and the settings of a file
+// written into one.
 #pragma once
 
 #include <stdlib.h>
@@ -9,33 +10,36 @@
 #include <string>
 #include <string_view>
 
+#include "config/settings_file.h"
+
 namespace tarvik::testing {
 
 class TempFolder {
 public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarvik_config_XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-        path_ = pattern + "/";  // ends in "/", as the program's folder does
+    TempFolder() : path_((std::filesystem::temp_directory_path() / "tarvik_config_XXXXXX").string()) {
+        if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+        path_ += "/";  // ends in "/", as the program's folder does
     }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    ~TempFolder() { std::filesystem::remove_all(path_, ignored_); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::string& Path() const { return path_; }
-
-    // Writes `content` byte for byte: no line end is translated.
+    // Byte for byte: no line end is translated.
     void Write(std::string_view name, std::string_view content) const {
-        std::ofstream file(path_ + std::string(name), std::ios::binary);
-        file.write(content.data(), static_cast<std::streamsize>(content.size()));
-        if (!file) throw std::runtime_error("cannot write a test file");
+        std::ofstream(path_ + std::string(name), std::ios::binary) << content;
     }
 
 private:
     std::string path_;
+    std::error_code ignored_;
 };
+
+// The settings file is read once when made, so its folder may go at once.
+inline SettingsFile SettingsOf(std::string_view content) {
+    const TempFolder folder;
+    folder.Write(kSettingsFileName, content);
+    return SettingsFile(folder.Path());
+}
 
 }  // namespace tarvik::testing

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace tarvik {
 namespace {
@@ -126,6 +128,69 @@ TEST(TraceClear, EmptiesTheListAndEveryChangeMovesTheRevision) {
     EXPECT_EQ(model.LineCount(), 0u);
     EXPECT_EQ(model.SelectedRow(), -1);
     EXPECT_EQ(model.FirstSerial(), 4u);  // serials go on after a clear
+}
+
+// Hands the writes that carry raw material to the model as finished texts,
+// one line per call: the trace as it would be if every line were written
+// on its own.
+struct LineByLine : TraceWriter {
+    explicit LineByLine(TraceModel& m) : model(m) {}
+    void TraceRaw(std::string_view mark, const Packet& packet) override { model.TraceRaw(mark, packet); }
+    void TraceRequest(const MbapHeader& h, std::string_view text) override { model.TraceRequest(h, text); }
+    void TraceAnswer(const MbapHeader& h, std::string_view text) override { model.TraceAnswer(h, text); }
+    TraceModel& model;
+};
+
+TEST(TraceRecords, ShowTheLinesTheSelectionAndTheSerialsOfLineByLineWrites) {
+    TraceModel kept = FixedClockModel();
+    TraceModel texts = FixedClockModel();
+    LineByLine lineByLine(texts);
+    const auto values = [](std::size_t count) {
+        Packet bytes;
+        for (std::size_t i = 0; i < count; ++i) AppendWord(bytes, static_cast<int32_t>(i * 4099 % 65536));
+        return bytes;
+    };
+    const MbapHeader header{0x1A2B, 0x0C, 0, 0};
+    const struct Step {
+        const char* what;
+        std::function<void(TraceWriter&)> write;
+    } steps[] = {
+        {"run of 3", [&](TraceWriter& w) { w.TraceRegisterValues(header, 40007, values(3)); }},
+        {"answer bytes", [&](TraceWriter& w) { w.TraceAnswerHex(header, "R 1, data ", Packet("\x04\x00\xFF\x10\x01", 5), HexForm::Bytes); }},
+        {"answer words", [&](TraceWriter& w) { w.TraceAnswerHex(header, "I 9, data ", values(5), HexForm::Words); }},
+        {"empty raw", [&](TraceWriter& w) { w.TraceRaw("<-", Packet()); }},
+        {"run past the limit", [&](TraceWriter& w) { w.TraceRegisterValues(header, 40000, values(230)); }},
+        {"raw", [&](TraceWriter& w) { w.TraceRaw("->", values(40)); }},
+        {"run of 150", [&](TraceWriter& w) { w.TraceRegisterValues(header, 41890, values(150)); }},
+        {"request", [&](TraceWriter& w) { w.TraceRequest(header, "Write Holding Registers 0, length 2"); }},
+        {"run of 120, over a selected line", [&](TraceWriter& w) { w.TraceRegisterValues(header, 40100, values(120)); }},
+        {"answer", [&](TraceWriter& w) { w.TraceAnswer(header, "Write single coil response"); }},
+        {"clear", [&](TraceWriter&) { kept.Clear(); texts.Clear(); }},
+        {"run after a clear", [&](TraceWriter& w) { w.TraceRegisterValues(header, 40000, values(2)); }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.write(kept);
+        step.write(lineByLine);
+        ASSERT_EQ(kept.LineCount(), texts.LineCount());
+        EXPECT_EQ(kept.SelectedRow(), texts.SelectedRow());
+        EXPECT_EQ(kept.FirstSerial(), texts.FirstSerial());
+        EXPECT_EQ(kept.Revision(), texts.Revision());
+        for (std::size_t row = 0; row < kept.LineCount(); ++row) {
+            const std::string line = texts.Line(row);
+            ASSERT_EQ(kept.Line(row), line) << row;
+            ASSERT_EQ(kept.LineLength(row), line.size()) << row;
+            // What the list paints of a row scrolled sideways.
+            for (const auto& [first, end] : {std::pair<std::size_t, std::size_t>{0, 5}, {9, 31},
+                                            {30, 33}, {line.size() > 7 ? line.size() - 7 : 0, line.size() + 4}}) {
+                ASSERT_EQ(kept.LinePart(row, first, end),
+                          first < line.size() ? line.substr(first, end - first) : "")
+                    << row << " [" << first << ", " << end << ")";
+            }
+        }
+    }
+    EXPECT_EQ(kept.Line(0), "14:03:27 <- 1A2B Registervalue 40000, value 0000");
+    EXPECT_EQ(kept.Line(1), "14:03:27 <- 1A2B Registervalue 40001, value 1003");
 }
 
 }  // namespace

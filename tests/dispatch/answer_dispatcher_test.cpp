@@ -1,0 +1,320 @@
+// Answer sending: frames assembled and sent at once to the socket their
+// request came on, or held for the operator's delay and sent by the 100 ms
+// tick, within a memory bound.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <fstream>
+#include <utility>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dispatch/answer_dispatcher.h"
+#include "dispatch/answer_frame.h"
+#include "dispatch/delay_queue.h"
+#include "engine/function_codes.h"
+#include "tests/support/hex_bytes.h"
+
+namespace tarvik::testing {
+namespace {
+
+constexpr int kReadHoldingRegisters = CodeOf(FunctionCode::ReadHoldingRegisters);
+constexpr int kWriteMultipleRegisters = CodeOf(FunctionCode::WriteMultipleRegisters);
+
+using Log = std::vector<std::string>;
+using Ids = std::vector<int>;
+
+// The window's options, the trace, the sockets and the status bar in one
+// stand-in. Every call lands in one log, so tests see the order of dumps,
+// sends and refreshes across all of them.
+struct Fakes : OperatorOptions, TraceWriter, AnswerSockets, StatusRefresh {
+    bool delay = false;  // "Delay answer" and its text
+    std::string delayText = "200";
+    bool udp = false, accept = true;  // UDP mode; whether the sockets take what they are given
+    SocketState state = SocketState::Connected;  // of the TCP data socket
+    uint64_t connection = 1;                     // its serial
+    std::string senderHost = "10.0.0.1";         // of the datagram being processed
+    int32_t senderPort = 502;
+    Log log;
+    Ids sentIds;  // transaction of every frame handed to a socket, accepted or not
+
+    bool ShowRawData() const override { return true; }
+    bool ShowReads() const override { return true; }
+    bool DontAnswer() const override { return false; }
+    bool DelayAnswer() const override { return delay; }
+    std::string DelayText() const override { return delayText; }
+    void TraceRaw(std::string_view mark, const Packet& frame) override {
+        log.push_back("raw " + std::string(mark) + " " + HexOf(frame));
+    }
+    void TraceRequest(const MbapHeader& h, std::string_view text) override {
+        log.push_back("request " + std::to_string(h.TransactionIdentifier) + " " + std::string(text));
+    }
+    void TraceAnswer(const MbapHeader&, std::string_view text) override {
+        log.push_back("answer " + std::string(text));
+    }
+    bool UdpMode() const override { return udp; }
+    AnswerRoute CurrentRoute() const override {
+        return udp ? AnswerRoute{0, senderHost, senderPort} : AnswerRoute{connection, {}, 0};
+    }
+    bool SendUdp(const Packet& frame, const std::string& host, int32_t port) override {
+        return Sent("udp " + host + ":" + std::to_string(port), frame);
+    }
+    SocketState DataState() const override { return state; }
+    uint64_t DataConnection() const override { return connection; }
+    bool SendData(const Packet& frame) override { return Sent("data", frame); }
+    void RefreshStatusBar() override { log.push_back("refresh"); }
+    bool Sent(const std::string& socket, const Packet& frame) {
+        log.push_back(socket + " " + HexOf(frame));
+        sentIds.push_back(GetWord(frame, 0));
+        return accept;
+    }
+};
+
+// A dispatcher on the stand-in, TCP connected, "Delay answer" clear.
+struct DispatchRig {
+    Fakes fakes;
+    AnswerDispatcher dispatcher{fakes, fakes, fakes, fakes};
+    Log& log = fakes.log;
+
+    // A Read Holding Registers answer told apart by its transaction identifier.
+    void Answer(int id, bool view = false) {
+        dispatcher.DispatchAnswer(MbapHeader{id, 0, 6, 1}, kReadHoldingRegisters, Bytes("02 00 2A"), view);
+    }
+    static std::string Frame(int id) { return HexOf(PutWord(id)) + " 00 00 00 05 01 03 02 00 2A"; }
+    void Ticks(int count) {
+        while (count-- > 0) dispatcher.SendTick();
+    }
+    // In the order the ticks will send them.
+    Ids QueuedIds() const {
+        Ids ids;
+        dispatcher.AnswerQueue().ForEach([&](const QueuedAnswer& e) { ids.push_back(GetWord(e.QueuedPacket, 0)); });
+        return ids;
+    }
+};
+
+// The request's own Length (99) is never reused; Write Multiple Registers
+// with the largest Length echoes 65533 bytes.
+TEST(AnswerFrame, CarriesRequestHeaderFreshLengthFunctionAndData) {
+    EXPECT_EQ(HexOf(AssembleAnswer(MbapHeader{0xFFFF, 0x1234, 99, 0xFF}, kUnsupportedFunctionByte, Bytes("02"))),
+              "FF FF 12 34 00 03 FF 81 02");
+    const Packet longest = AssembleAnswer(MbapHeader{1, 0, 0, 1}, kWriteMultipleRegisters, Packet(65533, 'Z'));
+    ASSERT_EQ(longest.size(), 65541u);
+    EXPECT_EQ(HexOf(longest.substr(0, 9)), "00 01 00 00 FF FF 01 10 5A");
+}
+
+// Connected, the data socket gets the frame after its optional dump; else the
+// frame is dropped after it. UDP answers go to the sender being processed
+// whatever the data socket's state.
+TEST(SendAtOnce, OnlyAConnectedDataSocketGetsTheFrameButUdpGoesToTheSender) {
+    using enum SocketState;
+    for (const SocketState state : {Connected, Closed, Open, Listening, ConnectionPending, ResolvingHost,
+                                    HostResolved, Connecting, PeerClosing, Error}) {
+        SCOPED_TRACE(static_cast<int>(state));
+        const bool connected = state == Connected;
+        DispatchRig rig;
+        rig.fakes.state = state;
+        rig.Answer(1);
+        rig.Answer(2, true);
+        rig.fakes.udp = true;
+        rig.fakes.senderHost = "10.0.0.9";
+        rig.fakes.senderPort = 65535;
+        rig.Answer(3);
+        Log expected;
+        if (connected) expected.push_back("data " + DispatchRig::Frame(1));
+        expected.push_back("raw -> " + DispatchRig::Frame(2));
+        if (connected) expected.push_back("data " + DispatchRig::Frame(2));
+        expected.push_back("udp 10.0.0.9:65535 " + DispatchRig::Frame(3));
+        EXPECT_EQ(rig.log, expected);
+        EXPECT_EQ(rig.dispatcher.PacketsSent(), connected ? 3 : 1);
+    }
+}
+
+// A refused send is no sent packet, TCP or UDP; the count starts again at a reset.
+TEST(SendAtOnce, SentCountHoldsOnlyFramesASocketAccepted) {
+    DispatchRig rig;
+    rig.fakes.accept = false;
+    rig.Answer(1);
+    rig.fakes.udp = true;
+    rig.Answer(2);
+    EXPECT_EQ(rig.fakes.sentIds, (Ids{1, 2}));
+    EXPECT_EQ(rig.dispatcher.PacketsSent(), 0);
+    rig.fakes.accept = true;
+    rig.Answer(3);
+    rig.dispatcher.ResetPacketsSent();
+    rig.Answer(4);
+    EXPECT_EQ(rig.dispatcher.PacketsSent(), 1);
+}
+
+// The text is read as the number it begins with (the text helpers' tests pin
+// that reading); the answer goes at the tick that counts its delay to 0 or less.
+TEST(DelayQueue, DelayTextSetsTheTickThatSendsTheAnswer) {
+    const std::pair<const char*, int> cases[] = {
+        {"200", 2}, {"250", 3}, {"0", 1}, {"-50", 1}, {"abc", 1}, {"1e3", 10}, {"100", 1}, {"101", 2},
+        // beyond the 32-bit range: clamped, and the countdown neither wraps nor overflows
+        {"99999999999", 21474837}, {"-99999999999", 1},
+    };
+    for (const auto& [text, tick] : cases) {
+        SCOPED_TRACE(text);
+        DispatchRig rig;
+        rig.fakes.delay = true;
+        rig.fakes.delayText = text;
+        rig.Answer(1);
+        ASSERT_EQ(rig.dispatcher.AnswerQueue().size(), 1u);
+        int ticks = 0;
+        for (; rig.fakes.sentIds.empty() && ticks <= tick; ++ticks) rig.dispatcher.SendTick();
+        EXPECT_EQ(ticks, tick);
+        EXPECT_TRUE(rig.dispatcher.AnswerQueue().empty());
+    }
+}
+
+TEST(DelayQueue, DueEntriesLeaveInQueueOrderAndShorterDelaysOvertake) {
+    DispatchRig rig;
+    rig.fakes.delay = true;
+    for (const int id : {1, 2, 3, 4}) {
+        rig.fakes.delayText = id % 2 ? "300" : "100";
+        rig.Answer(id);
+    }
+    rig.Ticks(1);
+    rig.fakes.delayText = "0";  // queued last, sent before 1 and 3
+    rig.Answer(5);
+    EXPECT_EQ(rig.fakes.sentIds, (Ids{2, 4}));
+    EXPECT_EQ(rig.QueuedIds(), (Ids{5, 1, 3}));
+    EXPECT_EQ(rig.log, (Log{"data " + DispatchRig::Frame(2), "data " + DispatchRig::Frame(4), "refresh"}));
+    rig.Ticks(1);
+    EXPECT_EQ(rig.fakes.sentIds, (Ids{2, 4, 5}));
+    rig.Ticks(1);
+    EXPECT_EQ(rig.fakes.sentIds, (Ids{2, 4, 5, 1, 3}));
+
+    // Cleared, new answers go at once while the queued ones wait their turn.
+    rig.fakes.delayText = "200";
+    rig.Answer(6);
+    rig.fakes.delay = false;
+    rig.Answer(7);
+    EXPECT_EQ(rig.QueuedIds(), Ids{6});
+    rig.Ticks(2);
+    EXPECT_EQ(rig.fakes.sentIds, (Ids{2, 4, 5, 1, 3, 7, 6}));
+}
+
+TEST(DelayQueue, TcpAnswerGoesOnlyToTheConnectionItsRequestCameOn) {
+    // The state and serial of the data connection at the due tick.
+    const struct { const char* what; SocketState state; uint64_t connection; bool firstSent; } cases[] = {
+        {"still the same connection", SocketState::Connected, 1, true},
+        {"master gone", SocketState::Closed, 1, false},
+        {"replaced, even by the same master", SocketState::Connected, 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DispatchRig rig;
+        rig.fakes.delay = true;
+        rig.Answer(1, true);
+        rig.Ticks(1);
+        rig.fakes.state = c.state;
+        rig.fakes.connection = c.connection;
+        rig.fakes.delayText = "100";  // the next master's own answer falls due in the same tick
+        rig.Answer(2, true);
+        rig.Ticks(1);
+
+        const bool secondSent = c.state == SocketState::Connected;
+        Log expected{"raw -> " + DispatchRig::Frame(1)};
+        if (c.firstSent) expected.push_back("data " + DispatchRig::Frame(1));
+        expected.push_back("raw -> " + DispatchRig::Frame(2));
+        if (secondSent) expected.insert(expected.end(), {"data " + DispatchRig::Frame(2), "refresh"});
+        EXPECT_EQ(rig.log, expected);
+        EXPECT_EQ(rig.dispatcher.PacketsSent(), int(c.firstSent) + int(secondSent));
+        EXPECT_TRUE(rig.dispatcher.AnswerQueue().empty());
+    }
+}
+
+// Each answer goes to the sender of its request, not to the one heard last.
+// A refused datagram is neither counted nor retried, and changes nothing on
+// the status bar.
+TEST(DelayQueue, UdpAnswersGoToTheirOwnSendersAndARefusalIsNotRetried) {
+    DispatchRig rig;
+    rig.fakes.udp = true;
+    rig.fakes.state = SocketState::Closed;  // the TCP data socket plays no part
+    rig.fakes.delay = true;
+    rig.Answer(1);
+    rig.fakes.senderHost = "10.0.0.2";
+    rig.fakes.senderPort = 1502;
+    rig.Answer(2);
+    rig.fakes.senderHost = "10.0.0.3";
+    rig.Ticks(2);
+    EXPECT_EQ(rig.log, (Log{"udp 10.0.0.1:502 " + DispatchRig::Frame(1), "udp 10.0.0.2:1502 " + DispatchRig::Frame(2),
+                            "refresh"}));
+    rig.fakes.accept = false;
+    rig.Answer(3);
+    rig.Ticks(4);
+    EXPECT_EQ(rig.log.size(), 4u);
+    EXPECT_EQ(rig.log.back(), "udp 10.0.0.3:1502 " + DispatchRig::Frame(3));
+    EXPECT_EQ(rig.dispatcher.AnswerQueue().Cost(), 0u);
+    EXPECT_EQ(rig.dispatcher.PacketsSent(), 2);
+}
+
+TEST(DelayQueue, AnswerThatWouldPassTheBoundIsDroppedWithATraceLine) {
+    const Packet echo(65533, '\0');  // the longest answer there is
+    QueuedAnswer longest;
+    longest.QueuedPacket = AssembleAnswer(MbapHeader{}, kWriteMultipleRegisters, echo);
+    ASSERT_GT(DelayQueue::CostOf(longest), longest.QueuedPacket.size());
+    const std::size_t limit = DelayQueue::kGroupCost + 2 * DelayQueue::CostOf(longest);
+
+    DispatchRig rig;
+    AnswerDispatcher dispatcher{rig.fakes, rig.fakes, rig.fakes, rig.fakes, limit};
+    const auto queueLongest = [&](int id) {
+        dispatcher.DispatchAnswer(MbapHeader{id, 0, 0, 1}, kWriteMultipleRegisters, echo, false);
+    };
+    rig.fakes.delay = true;
+    rig.fakes.delayText = "0";
+    queueLongest(1);
+    queueLongest(2);  // reaching the bound is allowed
+    EXPECT_EQ(dispatcher.AnswerQueue().Cost(), limit);
+    EXPECT_TRUE(rig.log.empty());
+    dispatcher.DispatchAnswer(MbapHeader{0x0ABC, 0, 0, 1}, kUnsupportedFunctionByte, ByteOf(1), true);
+    EXPECT_EQ(rig.log, Log{"request 2748 Answer queue full, answer dropped"});
+    EXPECT_EQ(dispatcher.AnswerQueue().size(), 2u);
+
+    dispatcher.SendTick();  // everything due goes, and the room with it
+    EXPECT_EQ(rig.fakes.sentIds, (Ids{1, 2}));
+    EXPECT_EQ(dispatcher.AnswerQueue().Cost(), 0u);
+    queueLongest(3);
+    EXPECT_EQ(dispatcher.AnswerQueue().size(), 1u);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPaddedAllocator = true;
+#elif defined(__has_feature)
+constexpr bool kPaddedAllocator = __has_feature(address_sanitizer);
+#else
+constexpr bool kPaddedAllocator = false;
+#endif
+
+std::size_t ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// 9-byte exception answers, each far cheaper in bytes than in bookkeeping:
+// the queue's estimate of its memory must hold in the process's memory.
+TEST(DelayQueue, FloodOfShortAnswersStaysWithinTwiceTheBoundInResidentMemory) {
+    if (kPaddedAllocator) GTEST_SKIP() << "the sanitizer's allocator pads every block";
+    DispatchRig rig;
+    rig.fakes.delay = true;
+    const std::size_t before = ResidentBytes();
+    const Packet illegalAddress(1, static_cast<char>(ExceptionCode::IllegalDataAddress));
+    std::size_t queued = 0;
+    while (rig.log.empty() && queued < kAnswerQueueByteLimit / 48) {
+        rig.dispatcher.DispatchAnswer(MbapHeader{1, 0, 2, 1}, ExceptionByteOf(FunctionCode::ReadHoldingRegisters),
+                                      illegalAddress, false);
+        queued = rig.dispatcher.AnswerQueue().size();
+    }
+    const std::size_t grown = ResidentBytes() - before;
+    ASSERT_EQ(rig.log, Log{"request 1 Answer queue full, answer dropped"});
+    EXPECT_LE(grown, 2 * kAnswerQueueByteLimit);
+    EXPECT_GT(queued, kAnswerQueueByteLimit / 256);  // the estimate does not waste the bound either
+}
+
+}  // namespace
+}  // namespace tarvik::testing
