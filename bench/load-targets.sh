@@ -108,8 +108,8 @@ start_window() {  # trace proto
         env_for_app=(DISPLAY="$DISPLAY_FOR_APP" QT_QPA_PLATFORM=xcb)
     fi
     port=$(free_port)
-    local folder=$WORK/window-$proto-$trace
-    mkdir -p "$folder"
+    local folder
+    folder=$(mktemp -d "$WORK/window-$proto-$trace.XXXX")
     if (( HAVE_HOST )); then
         (cd "$folder" && exec env "${env_for_app[@]}" "$WINDOW_HOST" --port "$port" --proto "$proto" \
             --trace "$trace" --seconds "$SERVER_LIFETIME") >"$folder/out.log" 2>&1 &
@@ -148,8 +148,8 @@ start_headless() {  # trace proto
     [[ -x $APP ]] || return 1
     [[ $trace == off ]] && flag=0
     [[ $proto == udp ]] && title="Bench,U"
-    local folder=$WORK/headless-$proto-$trace
-    mkdir -p "$folder"
+    local folder
+    folder=$(mktemp -d "$WORK/headless-$proto-$trace.XXXX")
     printf '[General]\nSocketServer=1\nSimulatePAT=0\nBindAddress=127.0.0.1\n\n[LocalPorts]\n0=%s\n\n[Options]\nShowRawData=%s\nShowReads=%s\n' \
         "$title" "$flag" "$flag" >"$folder/TarvikSlave.ini"
     env -u DISPLAY -u QT_QPA_PLATFORM timeout -k 5 "$SERVER_LIFETIME" "$APP" --headless --quiet \

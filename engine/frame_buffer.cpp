@@ -6,6 +6,8 @@ namespace {
 // An emptied buffer keeps this much memory for the next arrivals; a larger
 // one (left by a released hold) gives it back.
 constexpr std::size_t kKeptCapacity = std::size_t{1} << 20;
+// A hold at the bound, and the arrival that releases it.
+constexpr std::size_t kLargeBufferRoom = kReceiveBufferLimit + 64 * 1024;
 
 int ByteAt(std::string_view bytes, std::size_t at) {
     return static_cast<unsigned char>(bytes[at]);
@@ -32,6 +34,14 @@ void FrameBuffer::Append(const Packet& packet) {
     if (head_ > 0 && head_ >= size()) {
         bytes_.erase(0, head_);
         head_ = 0;
+    }
+    // A buffer that outgrows the kept size takes room for a whole bound at
+    // once. Growing by doubling would copy a large hold into a new block
+    // just when the request that releases it arrives, and for that moment
+    // hold it twice; room reserved but not yet written costs no memory.
+    const std::size_t needed = bytes_.size() + packet.size();
+    if (needed > bytes_.capacity() && needed > kKeptCapacity && needed <= kLargeBufferRoom) {
+        bytes_.reserve(kLargeBufferRoom);
     }
     bytes_ += packet;
 }

@@ -10,6 +10,12 @@
 
 namespace tarvik {
 
+// Bytes held back (while "Don't answer" is checked, or behind a Length that
+// never completes) may not grow past this, all buffers together, or one peer
+// could take the machine's memory. Held frames cleared for release no longer
+// count: they are being answered.
+inline constexpr std::size_t kReceiveBufferLimit = std::size_t{64} * 1024 * 1024;
+
 inline constexpr std::size_t kHeaderSize = 7;
 // The Length field counts the bytes after it: a frame is 6 + Length bytes.
 inline constexpr std::size_t kBytesBeforeUnit = 6;

@@ -113,7 +113,10 @@ void ConnectionManager::ContinueRelease() {
         return;
     }
     if (sockets_.data.BytesToWrite() > kWriteBacklogBytes) return;
-    FollowUp(engine_.ContinueRelease());
+    // A slice's answers leave in one write, as an arrival's do.
+    ArrivalOutcome outcome = ArrivalOutcome::Handled;
+    sockets_.data.Gathered([&] { outcome = engine_.ContinueRelease(); });
+    FollowUp(outcome);
 }
 
 void ConnectionManager::OnDataClosed() { CloseData(); }

@@ -274,12 +274,19 @@ void TcpConnection::DeliverArrival(uint64_t generation) {
 }
 
 void TcpConnection::RaiseArrival(int64_t pending) {
+    Gathered([&] { emit DataArrival(static_cast<int32_t>(std::min<int64_t>(pending, INT32_MAX))); });
+}
+
+void TcpConnection::Gathered(const std::function<void()>& work) {
     const bool outer = delivering_;
     delivering_ = true;
-    emit DataArrival(static_cast<int32_t>(std::min<int64_t>(pending, INT32_MAX)));
+    work();
     delivering_ = outer;
-    if (outer) return;  // the outermost handler sends for all
-    // The handler's answers leave now, in one write. Had it closed the
+    if (!outer) WriteGathered();  // the outermost sends for all
+}
+
+void TcpConnection::WriteGathered() {
+    // The answers leave now, in one write. Had the work closed the
     // connection, they went out before the close; had it taken a new one,
     // they were meant for that.
     if (!outgoing_.empty() && tcp_ != nullptr && state_ == SocketState::Connected) {

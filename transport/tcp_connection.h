@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "dispatch/socket_state.h"
@@ -69,6 +70,10 @@ public:
     // Closes without raising any event; State becomes Closed.
     void Close();
 
+    // Runs `work`, gathering what it sends into one write at its end, as
+    // the answers to one arrival are gathered.
+    void Gathered(const std::function<void()>& work);
+
     // Bytes accepted for the connection and not yet handed to the system.
     int64_t BytesToWrite() const;
 
@@ -102,6 +107,7 @@ private:
     void DeliverPeerClosed(uint64_t generation);
     void DeliverError(uint64_t generation, int number, const QString& description);
     void RaiseArrival(int64_t pending);
+    void WriteGathered();
 
     std::string remoteHost_;
     int32_t remotePort_ = 0;
