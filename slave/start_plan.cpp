@@ -28,19 +28,14 @@ StartPlan PlanStart(const StartRequest& request) {
     plan.options.delayAnswer = options.DelayAnswer;
     plan.options.delayText = options.DelayText;
 
-    // A path from the command line is the user's, taken as given; one from
-    // the settings file is found beside that file.
-    if (!request.traceFile.empty()) {
-        plan.traceFile = request.traceFile;
-    } else if (!options.TraceFile.empty()) {
-        plan.traceFile = ResolveBesideSettings(file, options.TraceFile);
-    }
+    // The command line wins over the settings file; either way a relative
+    // path is found beside the settings file, so one device's files stay
+    // together wherever the program was started from.
+    plan.traceFile = ResolveBesideSettings(
+        file, request.traceFile.empty() ? options.TraceFile : request.traceFile);
     plan.traceFileMaxBytes = static_cast<uint64_t>(options.TraceFileMaxMB) * 1024 * 1024;
-    if (!request.registersFile.empty()) {
-        plan.registersFile = request.registersFile;
-    } else if (!options.RegistersFile.empty()) {
-        plan.registersFile = ResolveBesideSettings(file, options.RegistersFile);
-    }
+    plan.registersFile = ResolveBesideSettings(
+        file, request.registersFile.empty() ? options.RegistersFile : request.registersFile);
     return plan;
 }
 

@@ -17,6 +17,8 @@ struct StartRequest {
     std::string configPath;     // --config, empty for TarvikSlave.ini in appFolder
     std::string traceFile;      // --trace-file, wins over TraceFile=
     std::string registersFile;  // --registers, wins over RegistersFile=
+    // Relative paths of both, wherever they come from, are taken from the
+    // settings file's folder.
 };
 
 struct StartPlan {

@@ -265,10 +265,9 @@ TEST(HeadlessProgram, TraceFileKeepsEveryLineDatedAndTurnsOverAtItsLimit) {
     EXPECT_EQ(program.Terminate(20s), 0);
     EXPECT_EQ(program.Stdout().find("Raw:"), std::string::npos) << "--quiet keeps the trace off";
 
-    // A relative --trace-file is the user's, taken from where it was started:
-    // the test's folder here is the program's working folder.
-    const fs::path file = fs::current_path() / "trace.txt";
-    const fs::path previous = fs::current_path() / "trace.txt.1";
+    // A relative --trace-file is taken from the settings file's folder.
+    const fs::path file = fs::path(program.Folder()) / "trace.txt";
+    const fs::path previous = fs::path(program.Folder()) / "trace.txt.1";
     std::ifstream in1(previous), in0(file);
     const std::string older((std::istreambuf_iterator<char>(in1)), {});
     const std::string newer((std::istreambuf_iterator<char>(in0)), {});
@@ -318,14 +317,15 @@ TEST(HeadlessProgram, RegistersFileLoadsBeforeThePortOpensAndABadOneEndsWithTwo)
     ASSERT_TRUE(master.Send(ReadRequest(2, 4, 0, 1)));
     EXPECT_EQ(master.ReceiveFrame(), Frame(2, 1, std::string("\x04\x02\xFF\xFF", 4)));
 
-    // One the command line names is taken from where the program started.
-    const fs::path badFile = fs::current_path() / ("bad-" + std::to_string(::getpid()) + ".csv");
-    std::ofstream(badFile) << "table,index,value\nholding,6,70000\n";
-    ProgramProcess refused(TARVIK_PROGRAM, ServerIni(PickFreeTcpPort()),
-                           Headless({"--registers", badFile.filename().string()}));
+    // One the command line names wins, found beside the settings file too.
+    Launch bad = Headless({"--registers", "bad.csv"});
+    bad.prepare = [](const std::string& folder) {
+        std::ofstream(folder + "/bad.csv") << "table,index,value\nholding,6,70000\n";
+    };
+    ProgramProcess refused(TARVIK_PROGRAM, ServerIni(PickFreeTcpPort(), "[Options]\r\nRegistersFile=regs.csv\r\n"),
+                           bad);
     EXPECT_EQ(refused.WaitForExit(30s), 2);
     EXPECT_NE(refused.Stderr().find("line 2"), std::string::npos) << refused.Stderr();
-    fs::remove(badFile);
 }
 
 TEST(HeadlessProgram, BindAddressKeepsItLocalAndAForeignOneOpensNothing) {
