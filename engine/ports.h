@@ -1,8 +1,8 @@
-// What the engine needs from the rest of the system. The window implements
-// these in the program; tests implement them to drive the engine alone.
+// What the engine needs from the rest of the system. A face gives the
+// operator options (the window's check boxes, or fixed values headless); the
+// core gives the rest; tests implement them to drive the engine alone.
 #pragma once
 
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +10,7 @@
 
 #include "engine/mbap_header.h"
 #include "engine/packet.h"
+#include "engine/text_forms.h"
 
 namespace tarvik {
 
@@ -24,46 +25,6 @@ public:
     virtual bool DelayAnswer() const = 0;   // "Delay answer"
     virtual std::string DelayText() const = 0;  // text beside "Delay answer"
 };
-
-// How bytes handed to the trace are shown.
-enum class HexForm : uint8_t {
-    Bytes,  // "XX " per byte: the raw dumps and most answers' data
-    Words,  // "XXXX" per big-endian word, no blank: function 4's values
-};
-
-// Appends `bytes` in `form`; of Words, a last odd byte is left out.
-inline void AppendHex(std::string& out, std::string_view bytes, HexForm form) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    if (form == HexForm::Bytes) {
-        for (const char c : bytes) {
-            const auto byte = static_cast<unsigned char>(c);
-            out.push_back(kDigits[byte >> 4]);
-            out.push_back(kDigits[byte & 0xF]);
-            out.push_back(' ');
-        }
-        return;
-    }
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        for (const char c : {bytes[i], bytes[i + 1]}) {
-            const auto byte = static_cast<unsigned char>(c);
-            out.push_back(kDigits[byte >> 4]);
-            out.push_back(kDigits[byte & 0xF]);
-        }
-    }
-}
-
-// The text of one register of a multiple register write, after the
-// request line's identifier: "Registervalue <number>, value <hex4>".
-inline void AppendRegisterValueText(std::string& out, int64_t number, int32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    // Made by the hundred per write: no temporary strings.
-    char decimal[24];
-    const auto end = std::to_chars(decimal, decimal + sizeof decimal, number).ptr;
-    out += "Registervalue ";
-    out.append(decimal, static_cast<std::size_t>(end - decimal));
-    out += ", value ";
-    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
-}
 
 // The writers of the debug trace. The first three take finished texts; the
 // others hand over the raw material of texts that are long or many, so a

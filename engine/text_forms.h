@@ -1,8 +1,11 @@
-// Number texts shown to the operator in the trace.
+// Number and byte texts shown to the operator in the trace.
 #pragma once
 
+#include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tarvik {
 
@@ -17,5 +20,45 @@ std::string Hex4(int64_t value);
 
 // Appends Hex2(value) and one blank: the unit of every byte dump.
 void AppendHex2Blank(std::string& out, int value);
+
+// How bytes handed to the trace are shown.
+enum class HexForm : uint8_t {
+    Bytes,  // "XX " per byte: the raw dumps and most answers' data
+    Words,  // "XXXX" per big-endian word, no blank: function 4's values
+};
+
+// Appends `bytes` in `form`; of Words, a last odd byte is left out.
+inline void AppendHex(std::string& out, std::string_view bytes, HexForm form) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    if (form == HexForm::Bytes) {
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            out.push_back(kDigits[byte >> 4]);
+            out.push_back(kDigits[byte & 0xF]);
+            out.push_back(' ');
+        }
+        return;
+    }
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        for (const char c : {bytes[i], bytes[i + 1]}) {
+            const auto byte = static_cast<unsigned char>(c);
+            out.push_back(kDigits[byte >> 4]);
+            out.push_back(kDigits[byte & 0xF]);
+        }
+    }
+}
+
+// The text of one register of a multiple register write, after the
+// request line's identifier: "Registervalue <number>, value <hex4>".
+inline void AppendRegisterValueText(std::string& out, int64_t number, int32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    // Made by the hundred per write: no temporary strings.
+    char decimal[24];
+    const auto end = std::to_chars(decimal, decimal + sizeof decimal, number).ptr;
+    out += "Registervalue ";
+    out.append(decimal, static_cast<std::size_t>(end - decimal));
+    out += ", value ";
+    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
+}
 
 }  // namespace tarvik
