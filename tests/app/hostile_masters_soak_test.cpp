@@ -22,44 +22,21 @@ std::chrono::seconds PhaseLength() {
     return std::chrono::seconds(text ? std::max(1, std::atoi(text)) : 4);
 }
 
-std::string ServerIni(int port, const char* flag = "") {
-    return "[General]\nSocketServer=1\n[LocalPorts]\n" + std::to_string(port) + "=Soak" + flag + "\n";
-}
-
-Bytes HexBytes(const char* hex) {
-    Bytes out;
-    unsigned value = 0;
-    int n = 0;
-    while (std::sscanf(hex, " %2x%n", &value, &n) == 1) {
-        out.push_back(static_cast<char>(value));
-        hex += n;
-    }
-    return out;
-}
-
 // A request of a random function (served, ignored or unsupported) with random
 // fields, well formed as far as its length field goes.
-Bytes RandomFrame(std::mt19937& rng, int transaction) {
-    static const int functions[] = {1, 2, 3, 4, 5, 6, 15, 16, 7, 0, 43, 255};
-    const int function = functions[rng() % std::size(functions)];
-    Bytes pdu(1, static_cast<char>(function));
-    const int start = static_cast<int>(rng() % 2100);
-    const int quantity = static_cast<int>(rng() % 140);
-    pdu.push_back(static_cast<char>(start >> 8));
-    pdu.push_back(static_cast<char>(start));
-    pdu.push_back(static_cast<char>(quantity >> 8));
-    pdu.push_back(static_cast<char>(quantity));
-    if (function == 16 || function == 15) {
-        pdu.push_back(static_cast<char>(2 * quantity));
-        for (int i = 0; i < 2 * quantity; ++i) pdu.push_back(static_cast<char>(rng()));
-    }
-    return Frame(transaction, static_cast<int>(rng() % 256), pdu);
-}
-
-Bytes RandomBytes(std::mt19937& rng, std::size_t n) {
-    Bytes out(n, '\0');
+Packet RandomBytes(std::mt19937& rng, std::size_t n) {
+    Packet out(n, '\0');
     for (char& c : out) c = static_cast<char>(rng());
     return out;
+}
+
+Packet RandomFrame(std::mt19937& rng, int transaction) {
+    static const int functions[] = {1, 2, 3, 4, 5, 6, 15, 16, 7, 0, 43, 255};
+    const int function = functions[rng() % std::size(functions)];
+    const int quantity = static_cast<int>(rng() % 140);
+    Packet pdu = ByteOf(function) + PutWord(static_cast<int>(rng() % 2100)) + PutWord(quantity);
+    if (function == 16 || function == 15) pdu += ByteOf(2 * quantity) + RandomBytes(rng, 2 * quantity);
+    return Frame(transaction, static_cast<int>(rng() % 256), pdu);
 }
 
 // Takes whatever answers are waiting, so the program's writes never back up.
@@ -68,22 +45,23 @@ void Drain(TcpMaster& master) { master.ReceiveBytes(1 << 20, 1ms); }
 void WellBehavedMasterIsServedExactly(int port) {
     TcpMaster master;
     ASSERT_TRUE(master.Connect(port));
-    const Bytes values = HexBytes("00 0A 00 14 FF FF");
-    ASSERT_TRUE(master.Send(WriteMultipleRequest(1, 100, values)));
-    EXPECT_EQ(master.ReceiveFrame(), WriteMultipleRequest(1, 100, values));
-    ASSERT_TRUE(master.Send(ReadRequest(2, 3, 100, 3)));
-    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 02 00 00 00 09 01 03 06 00 0A 00 14 FF FF"));
-    ASSERT_TRUE(master.Send(WriteSingleRequest(3, 101, 0x1234)));
-    EXPECT_EQ(master.ReceiveFrame(), WriteSingleRequest(3, 101, 0x1234));
-    ASSERT_TRUE(master.Send(ReadRequest(4, 3, 101, 1)));
-    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 04 00 00 00 05 01 03 02 12 34"));
-    // Only the operator changes input registers: still all 0.
-    ASSERT_TRUE(master.Send(ReadRequest(5, 4, 0, 2)));
-    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 05 00 00 00 07 01 04 04 00 00 00 00"));
-    // An ignored function, then an unsupported one and a refused quantity.
-    ASSERT_TRUE(master.Send(ReadRequest(6, 1, 0, 8) + ReadRequest(7, 7, 0, 0) + ReadRequest(8, 3, 0, 128)));
-    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 07 00 00 00 03 01 81 02"));
-    EXPECT_EQ(master.ReceiveFrame(), HexBytes("00 08 00 00 00 03 01 83 03"));
+    const Packet values = Bytes("00 0A 00 14 FF FF");
+    const std::pair<Packet, const char*> exchanges[] = {
+        {WriteMultipleRequest(1, 100, values), "00 01 00 00 00 0D 01 10 00 64 00 03 06 00 0A 00 14 FF FF"},
+        {ReadRequest(2, 3, 100, 3), "00 02 00 00 00 09 01 03 06 00 0A 00 14 FF FF"},
+        {WriteSingleRequest(3, 101, 0x1234), "00 03 00 00 00 06 01 06 00 65 12 34"},
+        {ReadRequest(4, 3, 101, 1), "00 04 00 00 00 05 01 03 02 12 34"},
+        // Only the operator changes input registers: still all 0.
+        {ReadRequest(5, 4, 0, 2), "00 05 00 00 00 07 01 04 04 00 00 00 00"},
+        // An ignored function, then an unsupported one; a refused quantity.
+        {ReadRequest(6, 1, 0, 8) + ReadRequest(7, 7, 0, 0), "00 07 00 00 00 03 01 81 02"},
+        {ReadRequest(8, 3, 0, 128), "00 08 00 00 00 03 01 83 03"},
+    };
+    for (const auto& [request, answer] : exchanges) {
+        SCOPED_TRACE(HexOf(request));
+        ASSERT_TRUE(master.Send(request));
+        EXPECT_EQ(master.ReceiveFrame(), Bytes(answer));
+    }
 }
 
 int SettledDescriptors(ProgramProcess& program, int expected) {
@@ -112,7 +90,7 @@ TEST(HostileMasters, TcpSoakLeavesTheProgramServingAndItsDescriptorsFlat) {
         TcpMaster m;
         ASSERT_TRUE(m.Connect(port));
         for (int i = 0; i < 8; ++i) {
-            const Bytes junk = RandomBytes(rng, 1 + rng() % 600);
+            const Packet junk = RandomBytes(rng, 1 + rng() % 600);
             ASSERT_TRUE(m.Send(junk));
             Drain(m);
         }
@@ -124,7 +102,7 @@ TEST(HostileMasters, TcpSoakLeavesTheProgramServingAndItsDescriptorsFlat) {
         ASSERT_TRUE(m.Connect(port));
         int transaction = 0;
         for (auto until = Clock::now() + phase; Clock::now() < until;) {
-            Bytes batch;
+            Packet batch;
             for (int i = 0; i < 50; ++i) batch += RandomFrame(rng, ++transaction);
             ASSERT_TRUE(m.Send(batch));
             Drain(m);
@@ -135,7 +113,7 @@ TEST(HostileMasters, TcpSoakLeavesTheProgramServingAndItsDescriptorsFlat) {
     {
         TcpMaster m;
         ASSERT_TRUE(m.Connect(port));
-        const Bytes frame = WriteMultipleRequest(9, 200, HexBytes("12 34 56 78"));
+        const Packet frame = WriteMultipleRequest(9, 200, Bytes("12 34 56 78"));
         for (std::size_t cut = 1; cut < frame.size(); ++cut) {
             ASSERT_TRUE(m.Send(frame.substr(0, cut)));
             std::this_thread::sleep_for(2ms);
@@ -144,30 +122,13 @@ TEST(HostileMasters, TcpSoakLeavesTheProgramServingAndItsDescriptorsFlat) {
         }
     }
 
-    // A flood of 10,000 frames in one segment, every answer back in order.
-    {
-        TcpMaster m;
-        ASSERT_TRUE(m.Connect(port));
-        Bytes flood;
-        for (int i = 0; i < 10000; ++i) flood += ReadRequest(i, 3, 0, 10);
-        ASSERT_TRUE(m.Send(flood));
-        int answered = 0;
-        for (; answered < 10000; ++answered) {
-            const auto answer = m.ReceiveFrame(30s);
-            if (!answer) break;
-            ASSERT_EQ(answer->substr(0, 2), Frame(answered, 0, "").substr(0, 2));
-            ASSERT_EQ(answer->size(), 29u);
-        }
-        EXPECT_EQ(answered, 10000);
-    }
-
     // Hundreds of connect and disconnect cycles, some leaving half a frame
     // or a length field that never completes.
     for (int i = 0; i < 300; ++i) {
         TcpMaster m;
         ASSERT_TRUE(m.Connect(port));
         if (i % 3 == 0) m.Send(ReadRequest(i, 3, 0, 1).substr(0, 5));
-        if (i % 3 == 1) m.Send(HexBytes("00 01 00 00 FF FF 01 03") + RandomBytes(rng, rng() % 4000));
+        if (i % 3 == 1) m.Send(Bytes("00 01 00 00 FF FF 01 03") + RandomBytes(rng, rng() % 4000));
     }
 
     ASSERT_TRUE(program.Running()) << "the program died during the soak";
@@ -180,7 +141,7 @@ TEST(HostileMasters, TcpSoakLeavesTheProgramServingAndItsDescriptorsFlat) {
 
 TEST(HostileMasters, UdpSendersEachGetTheirOwnAnswersAndCutDatagramsDoNoHarm) {
     const int port = PickFreeUdpPort();
-    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port, ",U"), Headless({"--quiet"}));
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(std::to_string(port) + "=Soak,U\r\n"), Headless({"--quiet"}));
     // Wait until the endpoint answers a probe.
     UdpMaster probe;
     bool up = false;
@@ -200,27 +161,31 @@ TEST(HostileMasters, UdpSendersEachGetTheirOwnAnswersAndCutDatagramsDoNoHarm) {
     for (auto [until, round] = std::pair(Clock::now() + phase, 0); Clock::now() < until; ++round) {
         for (std::size_t s = 0; s < senders.size(); ++s) {
             const int transaction = static_cast<int>(s) * 1000 + round % 1000;
-            const Bytes request = ReadRequest(transaction, 4, static_cast<int>(s), 2);
+            const Packet request = ReadRequest(transaction, 4, static_cast<int>(s), 2);
             ASSERT_TRUE(senders[s]->SendTo(port, request));
             const auto answer = senders[s]->Receive(5s);
             ASSERT_TRUE(answer.has_value()) << "sender " << s;
-            EXPECT_EQ(*answer, Frame(transaction, 1, HexBytes("04 04 00 00 00 00")));
+            EXPECT_EQ(*answer, Frame(transaction, 1, Bytes("04 04 00 00 00 00")));
         }
     }
 
-    // Whole frames split over datagrams, then garbage; from here on answers
-    // are not checked, since a bad length holds later datagrams back.
+    // Frames cut in two with the halves sent by different senders, and
+    // garbage: each sender's buffer keeps its own half frames and junk, so
+    // these are not answered; what counts is that a newcomer still is.
     std::mt19937 rng(7);
     for (int i = 0; i < 500; ++i) {
-        const Bytes frame = WriteSingleRequest(i, 5, i);
+        const Packet frame = WriteSingleRequest(i, 5, i);
         const std::size_t cut = 1 + rng() % (frame.size() - 1);
         senders[i % senders.size()]->SendTo(port, frame.substr(0, cut));
         senders[(i + 1) % senders.size()]->SendTo(port, frame.substr(cut));
-        const Bytes junk = RandomBytes(rng, 1 + rng() % 300);
+        const Packet junk = RandomBytes(rng, 1 + rng() % 300);
         senders[i % senders.size()]->SendTo(port, junk);
     }
     std::this_thread::sleep_for(500ms);
     ASSERT_TRUE(program.Running()) << "the program died during the UDP soak";
+    UdpMaster newcomer;
+    ASSERT_TRUE(newcomer.SendTo(port, ReadRequest(4242, 4, 0, 2)));
+    EXPECT_EQ(newcomer.Receive(5s), Frame(4242, 1, Bytes("04 04 00 00 00 00")));
     EXPECT_EQ(SettledDescriptors(program, descriptorsBefore), descriptorsBefore);
     EXPECT_EQ(program.Terminate(20s), 0);
 }

@@ -1,7 +1,6 @@
 #include "tests/app/in_process_support.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QtTest/QTest>
@@ -9,39 +8,18 @@
 #include <gtest/gtest.h>
 
 #include "slave/start_plan.h"
+#include "tests/support/qt_application.h"
 #include "ui/status_bar_widget.h"
 #include "ui/window_controls.h"
 
 namespace tarvik::testing {
 namespace {
 
-// One QApplication for every test of the executable, offscreen unless the
-// environment names a platform.
-class QtApplication final : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        app_ = std::make_unique<QApplication>(argc_, argv_);
-        QApplication::setFont(WindowFont());
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[24] = "program_in_process";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtApplication);
+// The window's own font, as main sets it.
+[[maybe_unused]] ::testing::Environment* const kApplication =
+    test::UseApplication<QApplication>([] { QApplication::setFont(WindowFont()); });
 
 }  // namespace
-
-std::string ServerIni(const std::string& localPortLines, bool simulatePAT) {
-    return std::string("; written by the test\r\n[General]\r\nSocketServer=1\r\n") +
-           "SimulatePAT=" + (simulatePAT ? "1" : "0") + "\r\n[LocalPorts]\r\n" + localPortLines;
-}
 
 ProgramUnderTest::ProgramUnderTest(const std::string& iniText) {
     QFile ini(folder_.filePath(QStringLiteral("TarvikSlave.ini")));

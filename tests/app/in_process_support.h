@@ -3,15 +3,14 @@
 // that share the loop, so no wait blocks the program under test.
 #pragma once
 
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/support/event_waits.h"
+#include "tests/support/program_process.h"
 #include "tests/support/qt_master.h"
 #include "tests/support/raw_master.h"
 #include "ui/window_face.h"
@@ -22,17 +21,12 @@ using test::kWaitMs;
 using test::RunEventsFor;
 using test::WaitUntil;
 
-// "Tarvik Slave Emulator" settings in server mode with the given LocalPorts
-// lines, CR LF line ends as the platform's editors write them.
-std::string ServerIni(const std::string& localPortLines, bool simulatePAT = false);
-
 // The program started from a temporary folder that holds `iniText` as
 // TarvikSlave.ini; the folder goes with it.
 class ProgramUnderTest {
 public:
     explicit ProgramUnderTest(const std::string& iniText);
 
-    WindowFace& Program() { return *program_; }
     SlaveCore& Core() { return program_->Core(); }
     MainWindow& Window() { return program_->Window(); }
     StartOutcome Outcome() const { return outcome_; }

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "tests/app/in_process_support.h"
-#include "tests/support/program_process.h"
-#include "tests/support/raw_master.h"
 #include "ui/debug_list_model.h"
 #include "ui/debug_list_saving.h"
 #include "ui/register_files.h"
@@ -39,10 +39,6 @@ QColor Background(MainWindow& window) {
     return window.centralWidget()->palette().color(QPalette::Window);
 }
 
-Lines Tail(const Lines& lines, std::size_t count) {
-    return count >= lines.size() ? lines : Lines(lines.end() - static_cast<std::ptrdiff_t>(count), lines.end());
-}
-
 class ProgramWithMaster : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -61,7 +57,7 @@ protected:
     }
 
     const int port = PickFreeTcpPort();
-    ProgramUnderTest under{ServerIni(std::to_string(port) + "=Main\r\n")};
+    ProgramUnderTest under{ServerIni(port)};
     MainWindow& window = under.Window();
     QtMaster master;
 };
@@ -77,12 +73,6 @@ TEST_F(ProgramWithMaster, DontAnswerHoldsEveryRequestUntilClearedThenAllAreAnswe
     RunEventsFor(150);
     EXPECT_EQ(master.Arrived(), "");
     EXPECT_EQ(under.Panel("Sent packets"), "0");
-    EXPECT_EQ(under.Trace(), (Lines{
-                                 "<- Raw: 00 01 00 00 00 06 01 06 00 01 00 65 ",
-                                 "<- Raw: 00 02 00 00 00 06 01 06 00 02 00 66 ",
-                                 "<- Raw: 00 03 00 00 00 06 01 06 00 03 00 67 ",
-                             }));
-    EXPECT_EQ(under.Core().Engine().Registers().HoldingRegisters[1], 0);
 
     Click(window.DontAnswerBox());
     ASSERT_FALSE(window.DontAnswerBox()->isChecked());
@@ -92,9 +82,6 @@ TEST_F(ProgramWithMaster, DontAnswerHoldsEveryRequestUntilClearedThenAllAreAnswe
     }
     EXPECT_TRUE(WaitReceived(4));
     EXPECT_EQ(under.Panel("Sent packets"), "4");
-    for (int t = 1; t <= 4; ++t) {
-        EXPECT_EQ(under.Core().Engine().Registers().HoldingRegisters[static_cast<std::size_t>(t)], 100 + t);
-    }
 }
 
 TEST_F(ProgramWithMaster, DelayAnswerHoldsTheAnswerForTheTypedMillisecondsThenDumpsAndCountsIt) {
@@ -118,11 +105,11 @@ TEST_F(ProgramWithMaster, DelayAnswerHoldsTheAnswerForTheTypedMillisecondsThenDu
                              }));
     EXPECT_EQ(under.Panel("Sent packets"), "0");
 
-    EXPECT_EQ(master.ReceiveFrame(), Frame(1, 1, Bytes("\x03\x02\x00\x00", 4)));
+    EXPECT_EQ(master.ReceiveFrame(), Frame(1, 1, Bytes("03 02 00 00")));
     // 300 ms go out on the third 100 ms tick: at least two full ticks later.
     EXPECT_GE(sinceArrival.elapsed(), 150);
     EXPECT_TRUE(WaitUntil([&] { return under.Panel("Sent packets") == "1"; }));
-    EXPECT_EQ(Tail(under.Trace(), 1), (Lines{"-> Raw: 00 01 00 00 00 05 01 03 02 00 00 "}));
+    EXPECT_EQ(under.Trace().back(), "-> Raw: 00 01 00 00 00 05 01 03 02 00 00 ");
 }
 
 TEST_F(ProgramWithMaster, SecondMasterResetsTheCountersAndTheWindowGoesRedWhenItLeaves) {
@@ -157,15 +144,14 @@ TEST_F(ProgramWithMaster, SecondMasterResetsTheCountersAndTheWindowGoesRedWhenIt
     EXPECT_EQ(under.Panel("Sent packets"), "1");
 }
 
-// Registers saved, changed, loaded back: the master reads the saved values,
-// and the panes and the list show them. The debug list saves as shown.
-TEST_F(ProgramWithMaster, RegistersSavedAndLoadedBackAreWhatTheMasterReads) {
+// Registers saved, changed, loaded back: the panes and the list show them
+// (the wire's answers after a load: the headless tests). The debug list
+// saves as shown.
+TEST_F(ProgramWithMaster, RegistersLoadedBackAreShownAndTheDebugListSavesAsShown) {
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("regs.csv"));
     RegisterTables& tables = under.Core().Registers();
     tables.HoldingRegisters[0] = 0x1234;
-    tables.HoldingRegisters[2047] = 65535;
-    tables.InputRegisters[5] = 7;
     QString error;
     ASSERT_TRUE(SaveRegisters(file, tables, error)) << error.toStdString();
     tables.HoldingRegisters[0] = 1;
@@ -173,14 +159,10 @@ TEST_F(ProgramWithMaster, RegistersSavedAndLoadedBackAreWhatTheMasterReads) {
     ASSERT_TRUE(LoadRegistersWithMessage(&window, file, tables));
     window.ShowRegistersAgain();
     EXPECT_EQ(window.HoldingList()->item(0)->text(), QStringLiteral("40001: 0")) << "entries not in the file are 0";
-
-    master.Send(ReadRequest(1, 3, 0, 2));
-    EXPECT_EQ(master.ReceiveFrame(), Frame(1, 1, Bytes("\x03\x04\x12\x34\x00\x00", 6)));
-    master.Send(ReadRequest(2, 4, 5, 1));
-    EXPECT_EQ(master.ReceiveFrame(), Frame(2, 1, Bytes("\x04\x02\x00\x07", 4)));
     EXPECT_TRUE(window.HoldingBitBox(2)->isChecked() && !window.HoldingBitBox(3)->isChecked())
         << "the pane shows 0x1234 of register 0";
 
+    master.Send(ReadRequest(1, 3, 0, 2));
     ASSERT_TRUE(WaitUntil([&] { return window.DebugList()->rowCount() > 3; }));
     QStringList lines;
     for (int row = 0; row < window.DebugList()->rowCount(); ++row)
@@ -199,15 +181,14 @@ TEST_F(ProgramWithMaster, RegistersSavedAndLoadedBackAreWhatTheMasterReads) {
 // (the time of day aside).
 TEST_F(ProgramWithMaster, HeadlessTraceLinesAreTheLinesTheDebugListShows) {
     const int headlessPort = PickFreeTcpPort();
-    ProgramProcess headless(TARVIK_PROGRAM, ServerIni(std::to_string(headlessPort) + "=Main\r\n"));
+    ProgramProcess headless(TARVIK_PROGRAM, ServerIni(headlessPort));
     ASSERT_TRUE(headless.WaitUntilListening(headlessPort, std::chrono::seconds(30)));
     TcpMaster other;
     ASSERT_TRUE(other.Connect(headlessPort));
     ASSERT_TRUE(headless.WaitForStdout("## ", std::chrono::seconds(5)));
 
-    const Bytes traffic = WriteMultipleRequest(1, 3, std::string("\x00\x05\xFF\x00", 4)) +
-                          ReadRequest(2, 3, 0, 5) + ReadRequest(3, 4, 2046, 4) +
-                          Frame(4, 1, std::string("\x2B\x0E", 2)) + Frame(5, 0, "") +
+    const Packet traffic = WriteMultipleRequest(1, 3, Bytes("00 05 FF 00")) + ReadRequest(2, 3, 0, 5) +
+                          ReadRequest(3, 4, 2046, 4) + Frame(4, 1, Bytes("2B 0E")) + Frame(5, 0, "") +
                           WriteSingleRequest(6, 9, 0xBEEF);
     under.Core().Trace().Clear();
     master.Send(traffic);
@@ -217,16 +198,8 @@ TEST_F(ProgramWithMaster, HeadlessTraceLinesAreTheLinesTheDebugListShows) {
     ASSERT_EQ(headless.Terminate(std::chrono::seconds(20)), 0);
 
     Lines printed;
-    for (std::string line : Lines{[&] {
-             Lines all;
-             std::string text = headless.Stdout();
-             for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
-                 end = text.find('\n', at);
-                 if (end == std::string::npos) end = text.size();
-                 all.push_back(text.substr(at, end - at));
-             }
-             return all;
-         }()}) {
+    std::istringstream out(headless.Stdout());
+    for (std::string line; std::getline(out, line);) {
         if (line.rfind("## ", 0) == 0) continue;
         const std::size_t blank = line.find(' ');
         printed.push_back(blank == std::string::npos ? line : line.substr(blank + 1));

@@ -28,7 +28,7 @@ std::string RecordingPanels::PanelText(int panel) const {
 void RecordingPanels::SetPanelText(int panel, std::string_view text) {
     if (panel < 1 || panel > kPanelCount) return;
     texts[panel - 1] = std::string(text);
-    if (panel == kConnectionPanel) connectionTexts.emplace_back(text);
+    writes.push_back(panel);
 }
 
 CoreRig::CoreRig(const StartupSettings& settings, const FixedOptions& startOptions)

@@ -21,8 +21,8 @@ StartupSettings ClientSettings(std::string host, int32_t port);
 
 struct RecordingPanels final : StatusPanels {
     std::string texts[kPanelCount];
-    // Every text the connection panel was given, in order.
-    std::vector<std::string> connectionTexts;
+    // Every panel written, in order.
+    std::vector<int> writes;
 
     std::string PanelText(int panel) const override;
     void SetPanelText(int panel, std::string_view text) override;

@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/raw_master.h"
+
 namespace fs = std::filesystem;
 
 namespace tarvik::testing {
@@ -42,7 +44,16 @@ std::optional<int> StatusOf(int status) {
     return std::nullopt;
 }
 
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 }  // namespace
+
+std::string ServerIni(const std::string& localPorts, const std::string& general) {
+    return "[General]\r\nSocketServer=1\r\n" + general + "[LocalPorts]\r\n" + localPorts;
+}
 
 int PickFreeTcpPort() { return PickFreePort(SOCK_STREAM); }
 int PickFreeUdpPort() { return PickFreePort(SOCK_DGRAM); }
@@ -100,15 +111,6 @@ ProgramProcess::ProgramProcess(const std::string& executable, const std::string&
     }
 }
 
-namespace {
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 std::string ProgramProcess::Stdout() const { return FileText(folder_ + "/stdout.txt"); }
 std::string ProgramProcess::Stderr() const { return FileText(folder_ + "/stderr.txt"); }
 
@@ -135,38 +137,24 @@ ProgramProcess::~ProgramProcess() {
 
 bool ProgramProcess::WaitUntilListening(int port, std::chrono::milliseconds limit) const {
     const auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = htons(static_cast<uint16_t>(port));
-        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-        ::close(fd);
-        if (ok) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (TcpMaster probe; !probe.Connect(port); std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+        if (std::chrono::steady_clock::now() >= until) return false;
     }
-    return false;
+    return true;
 }
 
 bool ProgramProcess::Running() {
-    if (reaped_) return false;
-    int status = 0;
-    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-    if (r == pid_) reaped_ = true;
-    return !reaped_;
+    return !reaped_ && !WaitForExit(std::chrono::milliseconds(0));
 }
 
 std::optional<int> ProgramProcess::WaitForExit(std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        int status = 0;
-        const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
+    for (int status = 0; !reaped_; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             reaped_ = true;
             return StatusOf(status);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (std::chrono::steady_clock::now() >= until) break;
     }
     return std::nullopt;
 }

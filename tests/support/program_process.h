@@ -73,6 +73,15 @@ private:
     bool reaped_ = false;
 };
 
+// Settings in server mode: `general` lines under [General] after
+// SocketServer=1 (further sections may follow), then the LocalPorts lines;
+// CR LF line ends as the platform's editors write them.
+std::string ServerIni(const std::string& localPorts, const std::string& general = "");
+// ... with the one entry "<port>=Main".
+inline std::string ServerIni(int port, const std::string& general = "") {
+    return ServerIni(std::to_string(port) + "=Main\r\n", general);
+}
+
 // A TCP port that was free a moment ago (bound to 0 and closed again).
 int PickFreeTcpPort();
 int PickFreeUdpPort();

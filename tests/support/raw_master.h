@@ -3,32 +3,33 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <optional>
-#include <string>
+
+#include "engine/packet.h"
+#include "tests/support/hex_bytes.h"
 
 namespace tarvik::testing {
 
-using Bytes = std::string;
+using std::chrono::milliseconds;
 
 // Request frames as a master builds them.
-Bytes ReadRequest(int transaction, int function, int start, int quantity, int unit = 1);
-Bytes WriteSingleRequest(int transaction, int address, int value, int unit = 1);
-Bytes WriteMultipleRequest(int transaction, int start, const std::string& words, int unit = 1);
-Bytes Frame(int transaction, int unit, const Bytes& pdu);
+Packet Frame(int transaction, int unit, const Packet& pdu);
+Packet ReadRequest(int transaction, int function, int start, int quantity, int unit = 1);
+Packet WriteSingleRequest(int transaction, int address, int value, int unit = 1);
+Packet WriteMultipleRequest(int transaction, int start, const Packet& words, int unit = 1);
 
 class TcpMaster {
 public:
     TcpMaster() = default;
-    ~TcpMaster();
+    ~TcpMaster() { Close(); }
     TcpMaster(const TcpMaster&) = delete;
 
-    bool Connect(int port, std::chrono::milliseconds limit = std::chrono::seconds(5));
-    bool Send(const Bytes& bytes);
+    bool Connect(int port);
+    bool Send(const Packet& bytes);
     // One answer frame (6-byte prefix, then Length bytes), or nullopt on time-out/close.
-    std::optional<Bytes> ReceiveFrame(std::chrono::milliseconds limit = std::chrono::seconds(5));
-    // Exactly n bytes, or what came before the time-out/close.
-    Bytes ReceiveBytes(std::size_t n, std::chrono::milliseconds limit);
+    std::optional<Packet> ReceiveFrame(milliseconds limit = std::chrono::seconds(5));
+    // Up to n bytes: what came before the time-out/close.
+    Packet ReceiveBytes(std::size_t n, milliseconds limit);
     void Close();
 
 private:
@@ -40,10 +41,9 @@ public:
     UdpMaster();
     ~UdpMaster();
     UdpMaster(const UdpMaster&) = delete;
-    UdpMaster& operator=(const UdpMaster&) = delete;
 
-    bool SendTo(int port, const Bytes& datagram);
-    std::optional<Bytes> Receive(std::chrono::milliseconds limit = std::chrono::seconds(5));
+    bool SendTo(int port, const Packet& datagram);
+    std::optional<Packet> Receive(milliseconds limit = std::chrono::seconds(5));
 
 private:
     int fd_ = -1;

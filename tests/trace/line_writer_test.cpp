@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <memory>
 #include <string>
@@ -22,6 +23,17 @@ struct GateSink final : LineSink {
         bool open = false;
         std::string written;
         int writes = 0;
+
+        void Open() {
+            std::lock_guard lock(mutex);
+            open = true;
+            changed.notify_all();
+        }
+        // Waits until `done` holds, at most 5 s; whether it did.
+        bool WaitFor(const std::function<bool()>& done) {
+            std::unique_lock lock(mutex);
+            return changed.wait_for(lock, std::chrono::seconds(5), done);
+        }
     };
     explicit GateSink(std::shared_ptr<State> state) : keep(std::move(state)), s(*keep) {}
     bool Write(std::string_view bytes) override {
@@ -51,18 +63,10 @@ TEST(LineWriter, StalledDestinationDropsAndCountsThenReportsWhereItResumes) {
     // 64 bytes of queue: lines 0..8 fit once "first" left the queue; the rest is lost.
     EXPECT_GE(writer.LostLines(), 1u);
     const uint64_t lost = writer.LostLines();
-    {
-        std::lock_guard lock(state.mutex);
-        state.open = true;
-    }
-    state.changed.notify_all();
+    state.Open();
     std::string expected = "first\n";
     for (int i = 0; i < 10 - static_cast<int>(lost); ++i) expected += "line " + std::to_string(i) + "\n";
-    {
-        std::unique_lock lock(state.mutex);
-        ASSERT_TRUE(state.changed.wait_for(lock, std::chrono::seconds(5),
-                                           [&] { return state.written == expected; }));
-    }
+    ASSERT_TRUE(state.WaitFor([&] { return state.written == expected; }));
     writer.Add("after");
     writer.Close(std::chrono::seconds(5));
 
@@ -82,8 +86,7 @@ TEST(LineWriter, LinesOfOnePassAreOneWriteAndNothingIsWrittenWithoutAFlush) {
     }
     {
         std::unique_lock lock(state.mutex);
-        EXPECT_FALSE(state.changed.wait_for(lock, std::chrono::milliseconds(50),
-                                            [&] { return state.writes > 0; }));
+        EXPECT_FALSE(state.changed.wait_for(lock, std::chrono::milliseconds(50), [&] { return state.writes > 0; }));
     }
     writer.Flush();
     writer.Close(std::chrono::seconds(5));
@@ -104,13 +107,8 @@ TEST(LineWriter, CloseAbandonsWhatAStuckDestinationNeverTakes) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     writer.reset();
     // The thread still waits in its write; opening the gate lets it end.
-    {
-        std::lock_guard lock(state.mutex);
-        state.open = true;
-    }
-    state.changed.notify_all();
-    std::unique_lock lock(state.mutex);
-    state.changed.wait_for(lock, std::chrono::seconds(5), [&] { return state.writes == 1; });
+    state.Open();
+    state.WaitFor([&] { return state.writes == 1; });
     EXPECT_EQ(state.written, "stuck\n");
 }
 

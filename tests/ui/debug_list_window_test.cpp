@@ -1,7 +1,6 @@
 #include <QAction>
 #include <QListView>
 #include <QSignalSpy>
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include "tests/ui/window_test_app.h"
@@ -16,21 +15,13 @@ MbapHeader Header(int32_t transaction) {
     return header;
 }
 
-class DebugListTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        w.window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
-    }
-
+struct DebugListTest : test::WindowTest {
     QAbstractItemModel* Model() { return w.window.DebugListView()->model(); }
     int Rows() { return Model()->rowCount(); }
     std::string Row(int row) { return Model()->index(row, 0).data().toString().toStdString(); }
     void WaitForSync() {
         ASSERT_TRUE(test::WaitUntil([&] { return static_cast<std::size_t>(Rows()) == w.trace.LineCount(); }));
     }
-
-    test::WiredWindow w;
 };
 
 TEST_F(DebugListTest, FloodOfWritesIsShownByOneSyncAtTheNextFrame) {

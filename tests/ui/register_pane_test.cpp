@@ -3,7 +3,6 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include "tests/ui/window_test_app.h"
@@ -11,13 +10,7 @@
 namespace tarvik {
 namespace {
 
-class RegisterPaneTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        w.window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
-    }
-
+struct RegisterPaneTest : test::WindowTest {
     // Select through the scroll bar, as the operator does.
     void SelectHolding(int n) { w.window.HoldingScroll()->setValue(n); }
     void SelectInput(int n) { w.window.InputScroll()->setValue(n); }
@@ -37,8 +30,6 @@ protected:
         }
         return bits;
     }
-
-    test::WiredWindow w;
 };
 
 TEST_F(RegisterPaneTest, ClickSetsOrClearsOnlyItsBitOfTheEntryValue) {

@@ -2,7 +2,6 @@
 #include <QImage>
 #include <QGroupBox>
 #include <QListView>
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include "tests/ui/window_test_app.h"
@@ -13,11 +12,10 @@ namespace {
 
 // The debug list fills the inner area below the holding frame; growing the
 // window grows only the list.
-TEST(WindowLayoutTest, DebugListFillsTheLowerPartAndAloneGrowsWithTheWindow) {
-    test::WiredWindow w;
+using WindowLayoutTest = test::WindowTest;
+
+TEST_F(WindowLayoutTest, DebugListFillsTheLowerPartAndAloneGrowsWithTheWindow) {
     MainWindow& m = w.window;
-    m.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
     // 1944 + 1416 + 50 = 3410 from the top, 6108 - 252 - 3410 = 2446 high.
     EXPECT_EQ(m.DebugListView()->geometry(), QRect(Px(72), Px(3410), Px(7692), Px(2446)));
 
@@ -37,11 +35,8 @@ TEST(WindowLayoutTest, DebugListFillsTheLowerPartAndAloneGrowsWithTheWindow) {
 
 // The options that change how the emulator answers are drawn amber while they
 // are checked, and as before once cleared; the others never are.
-TEST(WindowLayoutTest, DontAnswerAndDelayAnswerShowAmberWhileChecked) {
-    test::WiredWindow w;
+TEST_F(WindowLayoutTest, DontAnswerAndDelayAnswerShowAmberWhileChecked) {
     MainWindow& m = w.window;
-    m.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
     // Far right of the box: past its indicator and its caption.
     const auto colour = [](QCheckBox* box) {
         const QImage image = box->grab().toImage();
