@@ -79,7 +79,6 @@ public:
     std::size_t RememberedSenders() const { return senders_.Count(); }
     int32_t PacketsReceived() const { return packetsReceived_; }
     bool SimulatePAT() const { return simulatePAT_; }
-    bool StandardWriteAnswer() const { return standardWriteAnswer_; }
 
 private:
     void DumpArrival(const Packet& packet);

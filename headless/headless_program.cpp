@@ -35,11 +35,7 @@ int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string
         }
         LoadValues(face.Core().Registers(), loaded.values);
     }
-    if (!plan.traceFile.empty()) {
-        std::string error;
-        if (!face.Core().Outputs().AddTraceFile(plan.traceFile, plan.traceFileMaxBytes, error))
-            ErrorLine("Cannot open trace file " + plan.traceFile + ": " + error);
-    }
+    face.Core().StartTraceFile(plan.traceFile, plan.traceFileMaxBytes);
 
     const StartOutcome outcome = face.Start();
     for (const std::string& line : face.Core().StartWarnings()) ErrorLine(line);

@@ -61,6 +61,13 @@ CoreStart SlaveCore::Start() {
     return start;
 }
 
+void SlaveCore::StartTraceFile(const std::string& path, uint64_t maxBytes) {
+    if (path.empty()) return;
+    std::string error;
+    if (!outputs_.AddTraceFile(path, maxBytes, error))
+        startWarnings_.push_back("Cannot open trace file " + path + ": " + error);
+}
+
 QHostAddress SlaveCore::BindAddress() {
     if (settings_.BindAddress.empty()) return QHostAddress(QHostAddress::AnyIPv4);
     const QHostAddress address(QString::fromStdString(settings_.BindAddress));

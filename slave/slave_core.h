@@ -57,8 +57,13 @@ public:
     // list in server mode, then writes the first status panels.
     CoreStart Start();
 
-    // Lines for standard error that Start left (a BindAddress that is not
-    // an IPv4 address of this machine).
+    // Appends every trace line, dated, to `path` (nothing when empty); a
+    // file that cannot be opened leaves a line in StartWarnings and the
+    // program goes on without it.
+    void StartTraceFile(const std::string& path, uint64_t maxBytes);
+
+    // Lines for standard error that start-up left (a trace file that cannot
+    // be opened, a BindAddress that is not an IPv4 address of this machine).
     const std::vector<std::string>& StartWarnings() const { return startWarnings_; }
 
     const StartupSettings& Settings() const { return settings_; }
@@ -69,15 +74,11 @@ public:
     AnswerDispatcher& Dispatcher() { return dispatcher_; }
     SocketSet& Sockets() { return sockets_; }
     const SocketSet& Sockets() const { return sockets_; }
-    ConnectionManager& Manager() { return manager_; }
     // The 100 ms tick of the delayed answers, for probes that time it.
     const QTimer& SendTickTimer() const { return sendTick_; }
-    const StatusSource& Status() const { return *this; }
 
     // Brings the panels up to date (compare-and-write).
     void RefreshStatusBar() override;
-    // The data-connection state the connection panel shows; -1 before the first.
-    int16_t LastSocketState() const { return lastSocketState_; }
 
     // The window's background colour (BBGGRR); kColourUnset before the first tick.
     int32_t ConnectionColour() const { return manager_.ConnectionColour(); }

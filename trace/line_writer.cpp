@@ -24,12 +24,13 @@ constexpr std::size_t kKeptBatchBytes = 2 * LineWriter::kBatchBytes;
 // more than adding a line.
 constexpr unsigned kAddsPerClockRead = 32;
 
-void AppendTextItem(std::string& batch, std::string_view text, bool endLine) {
-    const auto size = static_cast<uint32_t>(text.size() + (endLine ? 1 : 0));
+// One line and its line end.
+void AppendTextItem(std::string& batch, std::string_view line) {
+    const auto size = static_cast<uint32_t>(line.size() + 1);
     batch.push_back(kTextTag);
     batch.append(reinterpret_cast<const char*>(&size), sizeof size);
-    batch.append(text);
-    if (endLine) batch.push_back('\n');
+    batch.append(line);
+    batch.push_back('\n');
 }
 
 // The text of a batch; an item cut short (never written so) ends it.
@@ -127,18 +128,11 @@ LineWriter::LineWriter(std::unique_ptr<LineSink> sink, LostLinesText lostText,
 
 LineWriter::~LineWriter() { Close(); }
 
-void LineWriter::Add(std::string_view line) { AddText(line, true); }
-
-void LineWriter::AddRaw(std::string_view text) {
-    if (text.empty()) return;
-    AddText(text, false);
-}
-
-void LineWriter::AddText(std::string_view text, bool endLine) {
+void LineWriter::Add(std::string_view line) {
     if (closed_) return;
     if (batch_.empty()) batchStart_ = std::chrono::steady_clock::now();
-    AppendTextItem(batch_, text, endLine);
-    Added(text.size() + (endLine ? 1 : 0), 1);
+    AppendTextItem(batch_, line);
+    Added(line.size() + 1, 1);
 }
 
 void LineWriter::AddEntry(const TraceEntry& entry) {
@@ -175,7 +169,7 @@ void LineWriter::Flush() {
                 // where it was missed.
                 Shared::Batch report;
                 const std::string line = s.lostText(s.lostUnreported);
-                AppendTextItem(report.items, line, true);
+                AppendTextItem(report.items, line);
                 report.cost = line.size() + 1;
                 s.queuedBytes += report.cost;
                 s.queue.push_back(std::move(report));

@@ -59,8 +59,6 @@ public:
 
     // Adds one line (without its line end) to the current batch.
     void Add(std::string_view line);
-    // Adds text that already ends in a line end.
-    void AddRaw(std::string_view text);
     // Adds the lines of a trace entry, made on the writer's thread.
     void AddEntry(const TraceEntry& entry);
     // Hands the batch to the writer thread, if it holds anything.
@@ -76,7 +74,6 @@ public:
 
 private:
     struct Shared;
-    void AddText(std::string_view text, bool endLine);
     void Added(std::size_t cost, uint64_t lines);
 
     std::shared_ptr<Shared> shared_;

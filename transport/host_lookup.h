@@ -6,19 +6,9 @@
 #include <QObject>
 #include <QString>
 
-#include <cstdint>
 #include <functional>
-#include <string>
 
 namespace tarvik {
-
-// The dotted form of an IPv4 address, IPv4-mapped IPv6 ones included; any
-// other address in its own text form.
-std::string DottedIPv4(const QHostAddress& address);
-
-// Checks a port for a socket that is about to open: false, with `error`
-// saying why, outside 0..65535 or while the socket is open.
-bool PortMayBeSet(int32_t port, bool socketClosed, QString& error);
 
 class HostLookup {
 public:

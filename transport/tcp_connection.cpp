@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "transport/raw_socket.h"
+#include "transport/socket_addresses.h"
 #include "transport/socket_limits.h"
 
 namespace tarvik {

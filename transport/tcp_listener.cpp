@@ -2,8 +2,8 @@
 
 #include <QTcpServer>
 
-#include "transport/host_lookup.h"
 #include "transport/raw_socket.h"
+#include "transport/socket_addresses.h"
 
 namespace tarvik {
 

@@ -3,7 +3,7 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
-#include "transport/host_lookup.h"
+#include "transport/socket_addresses.h"
 #include "transport/socket_limits.h"
 
 namespace tarvik {

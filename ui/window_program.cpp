@@ -52,11 +52,7 @@ int RunWindow(const StartPlan& plan, const std::vector<std::string>& args) {
     TerminationSignals termination;
 
     WindowFace face(plan.settings, plan.options);
-    if (!plan.traceFile.empty()) {
-        std::string error;
-        if (!face.Core().Outputs().AddTraceFile(plan.traceFile, plan.traceFileMaxBytes, error))
-            ErrorLine("Cannot open trace file " + plan.traceFile + ": " + error);
-    }
+    face.Core().StartTraceFile(plan.traceFile, plan.traceFileMaxBytes);
     if (!plan.registersFile.empty()) face.LoadRegistersFrom(plan.registersFile);
 
     const StartOutcome outcome = face.Start();
