@@ -11,34 +11,44 @@ namespace {
 
 // Qt's options for a widget program; those that take a value take the next
 // argument with them.
-const std::set<std::string_view> kQtOptionsWithValue{
-    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qmljsdebugger",
-    "-style", "-stylesheet", "-session", "-display", "-geometry", "-title", "-name",
-    "-qwindowgeometry", "-qwindowicon", "-qwindowtitle", "-visual"};
-const std::set<std::string_view> kQtFlags{"-reverse", "-widgetcount", "-nograb", "-dograb",
-                                          "-sync", "-testability"};
+const std::set<std::string_view> kQtOptionsWithValue{"-platform",        "-platformpluginpath",
+                                                     "-platformtheme",   "-plugin",
+                                                     "-qmljsdebugger",   "-style",
+                                                     "-stylesheet",      "-session",
+                                                     "-display",         "-geometry",
+                                                     "-title",           "-name",
+                                                     "-qwindowgeometry", "-qwindowicon",
+                                                     "-qwindowtitle",    "-visual"};
+const std::set<std::string_view> kQtFlags{"-reverse", "-widgetcount", "-nograb",
+                                          "-dograb",  "-sync",        "-testability"};
 
 struct Options {
-    QCommandLineOption headless{QStringLiteral("headless"),
-                                QStringLiteral("Run without a window; the trace goes to standard output.")};
-    QCommandLineOption quiet{QStringLiteral("quiet"),
-                             QStringLiteral("Headless: leave the trace lines off standard output.")};
-    QCommandLineOption config{QStringLiteral("config"),
-                              QStringLiteral("Read the settings from PATH instead of TarvikSlave.ini beside the program."),
-                              QStringLiteral("PATH")};
+    QCommandLineOption headless{
+        QStringLiteral("headless"),
+        QStringLiteral("Run without a window; the trace goes to standard output.")};
+    QCommandLineOption quiet{
+        QStringLiteral("quiet"),
+        QStringLiteral("Headless: leave the trace lines off standard output.")};
+    QCommandLineOption config{
+        QStringLiteral("config"),
+        QStringLiteral(
+            "Read the settings from PATH instead of TarvikSlave.ini beside the program."),
+        QStringLiteral("PATH")};
     QCommandLineOption traceFile{QStringLiteral("trace-file"),
                                  QStringLiteral("Append every trace line, dated, to PATH."),
                                  QStringLiteral("PATH")};
-    QCommandLineOption registers{QStringLiteral("registers"),
-                                 QStringLiteral("Load the register values from the CSV file PATH at start."),
-                                 QStringLiteral("PATH")};
+    QCommandLineOption registers{
+        QStringLiteral("registers"),
+        QStringLiteral("Load the register values from the CSV file PATH at start."),
+        QStringLiteral("PATH")};
 };
 
 void Describe(QCommandLineParser& parser, const Options& options) {
-    parser.setApplicationDescription(QStringLiteral(
-        "Tarvik Slave Emulator: a Modbus/TCP slave that answers a master's requests and traces them."));
-    parser.addOptions({options.headless, options.quiet, options.config, options.traceFile,
-                       options.registers});
+    parser.setApplicationDescription(
+        QStringLiteral("Tarvik Slave Emulator: a Modbus/TCP slave that answers a master's requests "
+                       "and traces them."));
+    parser.addOptions(
+        {options.headless, options.quiet, options.config, options.traceFile, options.registers});
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -71,7 +81,8 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
         return line;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        line.error = "Unexpected argument '" + parser.positionalArguments().first().toStdString() + "'.";
+        line.error =
+            "Unexpected argument '" + parser.positionalArguments().first().toStdString() + "'.";
         return line;
     }
     line.help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));

@@ -6,13 +6,9 @@ namespace tarvik {
 
 namespace {
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trim(std::string_view text)
-{
+std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) {
         text.remove_prefix(1);
     }
@@ -22,13 +18,9 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
-char Lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
+bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -40,8 +32,7 @@ bool EqualNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string_view Unquote(std::string_view value)
-{
+std::string_view Unquote(std::string_view value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
@@ -52,8 +43,7 @@ std::string_view Unquote(std::string_view value)
 }  // namespace
 
 std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
-                                        std::string_view key)
-{
+                                        std::string_view key) {
     const std::string_view wantedSection = Trim(section);
     const std::string_view wantedKey = Trim(key);
     if (wantedKey.empty()) {

@@ -8,16 +8,14 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace
 
-LineSplitter::LineSplitter(std::string_view text) : text_(text)
-{
+LineSplitter::LineSplitter(std::string_view text) : text_(text) {
     if (text_.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         next_ = kUtf8Bom.size();
     }
     nextLf_ = text_.find('\n', next_);
 }
 
-std::string_view LineSplitter::NextLine()
-{
+std::string_view LineSplitter::NextLine() {
     if (AtEnd()) {
         return {};
     }

@@ -15,8 +15,7 @@ constexpr std::string_view kHolding = "holding";
 constexpr std::string_view kInput = "input";
 constexpr uint32_t kMaxValue = 65535;
 
-std::string_view TrimBlanks(std::string_view text)
-{
+std::string_view TrimBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
         return {};
@@ -28,8 +27,7 @@ using Fields = std::array<std::string_view, 3>;
 
 // The three fields of `line`, each trimmed of blanks; false when the line
 // has another number of fields, which `count` then holds.
-bool SplitFields(std::string_view line, Fields& fields, std::size_t& count)
-{
+bool SplitFields(std::string_view line, Fields& fields, std::size_t& count) {
     count = 1 + static_cast<std::size_t>(std::count(line.begin(), line.end(), ','));
     if (count != fields.size()) {
         return false;
@@ -44,8 +42,7 @@ bool SplitFields(std::string_view line, Fields& fields, std::size_t& count)
 
 // A field as a message shows it: quoted, short, and printable whatever bytes
 // the file held, so a binary file cannot garble a terminal or a dialog.
-std::string Shown(std::string_view field)
-{
+std::string Shown(std::string_view field) {
     constexpr std::size_t kMostShown = 24;
     std::string shown = "\"";
     for (const char c : field.substr(0, kMostShown)) {
@@ -58,8 +55,7 @@ std::string Shown(std::string_view field)
 
 // Reads a field of decimal digits not above `max`; otherwise says why not.
 std::string ReadNumber(std::string_view name, std::string_view field, uint32_t max,
-                       uint32_t& number)
-{
+                       uint32_t& number) {
     if (field.empty()) {
         return std::string(name) + " is empty";
     }
@@ -85,8 +81,7 @@ struct Entry {
 };
 
 // Empty when `line` is a good entry, stored in `entry`; otherwise the reason.
-std::string ReadEntry(std::string_view line, Entry& entry)
-{
+std::string ReadEntry(std::string_view line, Entry& entry) {
     Fields fields;
     std::size_t count = 0;
     if (!SplitFields(line, fields, count)) {
@@ -104,31 +99,27 @@ std::string ReadEntry(std::string_view line, Entry& entry)
     return ReadNumber("value", fields[2], kMaxValue, entry.value);
 }
 
-bool IsHeader(std::string_view line)
-{
+bool IsHeader(std::string_view line) {
     Fields fields;
     std::size_t count = 0;
     return SplitFields(line, fields, count) && fields[0] == "table" && fields[1] == "index" &&
            fields[2] == "value";
 }
 
-RegisterFileResult Refused(const std::string& path, std::string reason)
-{
+RegisterFileResult Refused(const std::string& path, std::string reason) {
     RegisterFileResult result;
     result.error = path + ": " + std::move(reason);
     return result;
 }
 
 RegisterFileResult RefusedLine(const std::string& path, std::size_t lineNumber,
-                               const std::string& reason)
-{
+                               const std::string& reason) {
     return Refused(path, "line " + std::to_string(lineNumber) + ": " + reason);
 }
 
 }  // namespace
 
-RegisterFileResult ParseRegisterFile(std::string_view text, const std::string& pathForMessages)
-{
+RegisterFileResult ParseRegisterFile(std::string_view text, const std::string& pathForMessages) {
     if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         text.remove_prefix(kUtf8Bom.size());
     }
@@ -179,8 +170,7 @@ RegisterFileResult ParseRegisterFile(std::string_view text, const std::string& p
     return result;
 }
 
-RegisterFileResult LoadRegisterFile(const std::string& path)
-{
+RegisterFileResult LoadRegisterFile(const std::string& path) {
     const FileText file = ReadSmallFile(path);
     if (!file.ok) {
         return Refused(path, file.reason);
@@ -188,8 +178,7 @@ RegisterFileResult LoadRegisterFile(const std::string& path)
     return ParseRegisterFile(file.text, path);
 }
 
-std::string FormatRegisterFile(const RegisterValues& values)
-{
+std::string FormatRegisterFile(const RegisterValues& values) {
     std::string text(kRegisterFileHeader);
     text += '\n';
     const auto append = [&text](std::string_view table, const auto& registers) {

@@ -11,8 +11,7 @@ namespace tarvik {
 
 namespace {
 
-std::string Upper(std::string_view text)
-{
+std::string Upper(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
         if (c >= 'a' && c <= 'z') {
@@ -24,8 +23,7 @@ std::string Upper(std::string_view text)
 
 // True for a section header line: it begins with "[" and holds a "]". Its
 // name runs from after the "[" up to the first "]" and is not trimmed.
-bool HeaderName(std::string_view line, std::string_view& name)
-{
+bool HeaderName(std::string_view line, std::string_view& name) {
     if (line.empty() || line.front() != '[') {
         return false;
     }
@@ -37,15 +35,13 @@ bool HeaderName(std::string_view line, std::string_view& name)
     return true;
 }
 
-std::string CutToMax(std::string_view text)
-{
+std::string CutToMax(std::string_view text) {
     return std::string(text.substr(0, kIniValueMaxLength));
 }
 
 }  // namespace
 
-std::string AppFolderOf(std::string_view executablePath)
-{
+std::string AppFolderOf(std::string_view executablePath) {
     const std::size_t slash = executablePath.rfind('/');
     if (slash == std::string_view::npos) {
         return "./";
@@ -54,18 +50,14 @@ std::string AppFolderOf(std::string_view executablePath)
 }
 
 SettingsFile::SettingsFile(std::string appFolder)
-    : SettingsFile(appFolder, appFolder + std::string(kSettingsFileName))
-{
-}
+    : SettingsFile(appFolder, appFolder + std::string(kSettingsFileName)) {}
 
-SettingsFile SettingsFile::AtPath(const std::string& path)
-{
+SettingsFile SettingsFile::AtPath(const std::string& path) {
     return SettingsFile(AppFolderOf(path), path);
 }
 
 SettingsFile::SettingsFile(std::string appFolder, std::string path)
-    : appFolder_(std::move(appFolder)), path_(std::move(path))
-{
+    : appFolder_(std::move(appFolder)), path_(std::move(path)) {
     FileText file = ReadSmallFile(path_);
     readable_ = file.ok;
     reason_ = std::move(file.reason);
@@ -73,8 +65,7 @@ SettingsFile::SettingsFile(std::string appFolder, std::string path)
 }
 
 std::optional<std::string> SettingsFile::FindSetting(std::string_view section,
-                                                     std::string_view key) const
-{
+                                                     std::string_view key) const {
     if (!readable_) {
         return std::nullopt;
     }
@@ -86,15 +77,13 @@ std::optional<std::string> SettingsFile::FindSetting(std::string_view section,
 }
 
 std::string SettingsFile::ReadSetting(std::string_view section, std::string_view key,
-                                      std::string_view defaultValue) const
-{
+                                      std::string_view defaultValue) const {
     std::optional<std::string> value = FindSetting(section, key);
     return value ? std::move(*value) : CutToMax(defaultValue);
 }
 
 int32_t SettingsFile::ReadSection(std::string_view sectionName, std::string& buffer,
-                                  int32_t maxLength) const
-{
+                                  int32_t maxLength) const {
     if (!readable_) {
         return 0;
     }
@@ -131,8 +120,7 @@ int32_t SettingsFile::ReadSection(std::string_view sectionName, std::string& buf
     return static_cast<int32_t>(count);
 }
 
-std::string ResolveBesideSettings(const SettingsFile& settings, const std::string& path)
-{
+std::string ResolveBesideSettings(const SettingsFile& settings, const std::string& path) {
     if (path.empty() || path.front() == '/') {
         return path;
     }

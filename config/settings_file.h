@@ -53,8 +53,7 @@ public:
     // The caller passes maxLength blanks and keeps the first count
     // characters; nothing is written past the end of a shorter buffer.
     // Returns 0 when the file could not be read.
-    int32_t ReadSection(std::string_view sectionName, std::string& buffer,
-                        int32_t maxLength) const;
+    int32_t ReadSection(std::string_view sectionName, std::string& buffer, int32_t maxLength) const;
 
 private:
     SettingsFile(std::string appFolder, std::string path);

@@ -15,33 +15,24 @@ namespace tarvik {
 
 namespace {
 
-FileText Refused(std::string reason)
-{
+FileText Refused(std::string reason) {
     FileText result;
     result.reason = std::move(reason);
     return result;
 }
 
-std::string ReasonOf(int error)
-{
+std::string ReasonOf(int error) {
     switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return "no such file";
-    case EACCES:
-    case EPERM:
-        return "permission denied";
-    case EISDIR:
-        return "not a regular file";
-    case ELOOP:
-        return "too many symbolic links";
-    case ENAMETOOLONG:
-        return "name too long";
-    case EMFILE:
-    case ENFILE:
-        return "too many open files";
-    default:
-        break;
+        case ENOENT:
+        case ENOTDIR: return "no such file";
+        case EACCES:
+        case EPERM: return "permission denied";
+        case EISDIR: return "not a regular file";
+        case ELOOP: return "too many symbolic links";
+        case ENAMETOOLONG: return "name too long";
+        case EMFILE:
+        case ENFILE: return "too many open files";
+        default: break;
     }
     std::string text = std::generic_category().message(error);
     if (!text.empty() && text.front() >= 'A' && text.front() <= 'Z') {
@@ -50,8 +41,7 @@ std::string ReasonOf(int error)
     return text;
 }
 
-std::string TooLarge(std::size_t limit)
-{
+std::string TooLarge(std::size_t limit) {
     constexpr std::size_t kKiB = 1024;
     constexpr std::size_t kMiB = kKiB * kKiB;
     if (limit >= kMiB && limit % kMiB == 0) {
@@ -64,8 +54,7 @@ std::string TooLarge(std::size_t limit)
 }
 
 // Empty when `info` describes something that may be read.
-std::string Refusal(const struct stat& info, std::size_t limit)
-{
+std::string Refusal(const struct stat& info, std::size_t limit) {
     if (!S_ISREG(info.st_mode)) {
         return "not a regular file";
     }
@@ -89,8 +78,7 @@ private:
 
 }  // namespace
 
-FileText ReadSmallFile(const std::string& path, std::size_t limit)
-{
+FileText ReadSmallFile(const std::string& path, std::size_t limit) {
     // Looking first means a device or a pipe is never even opened.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
@@ -115,8 +103,7 @@ FileText ReadSmallFile(const std::string& path, std::size_t limit)
 
     // One byte beyond the limit tells a file that grew, or one whose size
     // the system does not report (/proc), from one that fits.
-    const std::size_t most =
-        limit < std::numeric_limits<std::size_t>::max() ? limit + 1 : limit;
+    const std::size_t most = limit < std::numeric_limits<std::size_t>::max() ? limit + 1 : limit;
     constexpr std::size_t kFirstRead = 64 * 1024;
     FileText result;
     result.text.resize(std::min(most, static_cast<std::size_t>(info.st_size) + kFirstRead));

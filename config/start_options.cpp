@@ -9,8 +9,7 @@ namespace tarvik {
 
 namespace {
 
-void ReadCheck(const std::optional<std::string>& value, bool& option)
-{
+void ReadCheck(const std::optional<std::string>& value, bool& option) {
     if (value == "1") {
         option = true;
     } else if (value == "0") {
@@ -18,8 +17,7 @@ void ReadCheck(const std::optional<std::string>& value, bool& option)
     }
 }
 
-int WholeMegabytes(const std::optional<std::string>& value)
-{
+int WholeMegabytes(const std::optional<std::string>& value) {
     if (!value || value->empty() || value->find_first_not_of("0123456789") != std::string::npos) {
         return kDefaultTraceFileMaxMB;
     }
@@ -31,8 +29,7 @@ int WholeMegabytes(const std::optional<std::string>& value)
 
 }  // namespace
 
-StartOptions ReadStartOptions(const SettingsFile& settings)
-{
+StartOptions ReadStartOptions(const SettingsFile& settings) {
     const auto find = [&settings](std::string_view key) {
         return settings.FindSetting(kOptionsSection, key);
     };

@@ -7,8 +7,7 @@ namespace tarvik {
 namespace {
 
 // Blanks only: a tab is part of the text.
-std::string TrimBlanks(std::string_view text)
-{
+std::string TrimBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) {
         return {};
@@ -17,8 +16,7 @@ std::string TrimBlanks(std::string_view text)
     return std::string(text.substr(first, last - first + 1));
 }
 
-std::string UpperAscii(std::string text)
-{
+std::string UpperAscii(std::string text) {
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
@@ -29,17 +27,14 @@ std::string UpperAscii(std::string text)
 
 }  // namespace
 
-std::string ReadLocalPorts(const SettingsFile& settings)
-{
+std::string ReadLocalPorts(const SettingsFile& settings) {
     std::string buffer(kLocalPortsBufferLength, ' ');
-    const int32_t count =
-        settings.ReadSection(kLocalPortsSection, buffer, kLocalPortsBufferLength);
+    const int32_t count = settings.ReadSection(kLocalPortsSection, buffer, kLocalPortsBufferLength);
     buffer.resize(static_cast<std::size_t>(count));
     return buffer;
 }
 
-StartupSettings ReadStartupSettings(const SettingsFile& settings)
-{
+StartupSettings ReadStartupSettings(const SettingsFile& settings) {
     const auto read = [&settings](std::string_view key) {
         return settings.ReadSetting(kGeneralSection, key, "");
     };
@@ -56,8 +51,7 @@ StartupSettings ReadStartupSettings(const SettingsFile& settings)
     return result;
 }
 
-PortEntry ParsePortEntry(std::string_view line)
-{
+PortEntry ParsePortEntry(std::string_view line) {
     PortEntry entry;
     entry.PortText = TrimBlanks(GetField(line, 0, '='));
     entry.Port = RoundHalfEvenToInt32(LeadingNumber(entry.PortText));

@@ -6,8 +6,7 @@
 
 namespace tarvik {
 
-std::string GetField(std::string_view text, int index, char delimiter)
-{
+std::string GetField(std::string_view text, int index, char delimiter) {
     std::size_t start = 0;
     std::size_t p = text.find(delimiter);
     while (index > 0) {
@@ -29,24 +28,14 @@ std::string GetField(std::string_view text, int index, char delimiter)
 
 namespace {
 
-bool IsIgnoredSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n';
-}
+bool IsIgnoredSpace(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-char Upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Value of c as a digit of `base` (8 or 16), or -1.
-int DigitValue(char c, int base)
-{
+int DigitValue(char c, int base) {
     int value = -1;
     if (IsDigit(c)) {
         value = c - '0';
@@ -56,8 +45,7 @@ int DigitValue(char c, int base)
     return value < base ? value : -1;
 }
 
-double ReadRadix(std::string_view digits, int base)
-{
+double ReadRadix(std::string_view digits, int base) {
     double value = 0.0;
     for (char c : digits) {
         const int d = DigitValue(c, base);
@@ -74,8 +62,7 @@ double ReadRadix(std::string_view digits, int base)
 // text holds that many digits); stop counting so a long run cannot overflow.
 constexpr int64_t kExponentCap = 1'000'000'000'000'000;
 
-double ReadDecimal(std::string_view s)
-{
+double ReadDecimal(std::string_view s) {
     std::size_t i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
@@ -181,8 +168,7 @@ double ReadDecimal(std::string_view s)
 
 }  // namespace
 
-double LeadingNumber(std::string_view text)
-{
+double LeadingNumber(std::string_view text) {
     std::string compact;
     compact.reserve(text.size());
     for (char c : text) {
@@ -202,8 +188,7 @@ double LeadingNumber(std::string_view text)
     return ReadDecimal(s);
 }
 
-int32_t RoundHalfEvenToInt32(double value)
-{
+int32_t RoundHalfEvenToInt32(double value) {
     if (std::isnan(value)) {
         return 0;
     }

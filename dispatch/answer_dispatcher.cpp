@@ -19,7 +19,11 @@ constexpr std::string_view kQueueFullText = "Answer queue full, answer dropped";
 AnswerDispatcher::AnswerDispatcher(OperatorOptions& options, TraceWriter& trace,
                                    AnswerSockets& sockets, StatusRefresh& status,
                                    std::size_t queueLimit)
-    : options_(options), trace_(trace), sockets_(sockets), status_(status), answerQueue_(queueLimit) {}
+    : options_(options),
+      trace_(trace),
+      sockets_(sockets),
+      status_(status),
+      answerQueue_(queueLimit) {}
 
 void AnswerDispatcher::DispatchAnswer(const MbapHeader& header, int functionByte,
                                       const Packet& answerData, bool viewDebugData) {
@@ -52,7 +56,8 @@ void AnswerDispatcher::SendPacket(const Packet& frame, bool viewDebugData) {
 bool AnswerDispatcher::SendDue(const QueuedAnswer& entry) {
     DumpWhenViewed(entry.QueuedPacket, entry.ViewDebugData);
     if (sockets_.UdpMode()) {
-        return Counted(sockets_.SendUdp(entry.QueuedPacket, entry.Route.udpHost, entry.Route.udpPort));
+        return Counted(
+            sockets_.SendUdp(entry.QueuedPacket, entry.Route.udpHost, entry.Route.udpPort));
     }
     // The data socket is reused by every master: an answer whose connection
     // has gone, even to the same master coming back, would answer a request

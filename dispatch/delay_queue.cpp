@@ -20,7 +20,8 @@ std::size_t AllocatorBlock(std::size_t bytes) {
 std::size_t HeapCost(const std::string& text) {
     const auto* self = reinterpret_cast<const char*>(&text);
     const char* data = text.data();
-    if (std::less_equal<const char*>{}(self, data) && std::less<const char*>{}(data, self + sizeof text)) {
+    if (std::less_equal<const char*>{}(self, data) &&
+        std::less<const char*>{}(data, self + sizeof text)) {
         return 0;
     }
     return AllocatorBlock(text.capacity() + 1);

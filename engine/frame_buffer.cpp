@@ -9,9 +9,7 @@ constexpr std::size_t kKeptCapacity = std::size_t{1} << 20;
 // A hold at the bound, and the arrival that releases it.
 constexpr std::size_t kLargeBufferRoom = kReceiveBufferLimit + 64 * 1024;
 
-int ByteAt(std::string_view bytes, std::size_t at) {
-    return static_cast<unsigned char>(bytes[at]);
-}
+int ByteAt(std::string_view bytes, std::size_t at) { return static_cast<unsigned char>(bytes[at]); }
 
 int32_t WordAt(std::string_view bytes, std::size_t at) {
     return 256 * ByteAt(bytes, at) + ByteAt(bytes, at + 1);

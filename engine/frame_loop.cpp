@@ -14,8 +14,7 @@ constexpr std::size_t kAnswerOverhead = 8;
 void HandleFrame(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
     switch (static_cast<FunctionCode>(GetByte(pdu, 0))) {
         case FunctionCode::ReadCoils:
-        case FunctionCode::ReadDiscreteInputs:
-            break;  // never answered
+        case FunctionCode::ReadDiscreteInputs: break;  // never answered
         case FunctionCode::ReadHoldingRegisters: ReadHoldingRegisters(ctx, header, pdu); break;
         case FunctionCode::ReadInputRegisters: ReadInputRegisters(ctx, header, pdu); break;
         case FunctionCode::WriteSingleCoil: WriteSingleCoil(ctx, header, pdu); break;
@@ -52,12 +51,13 @@ bool AnswerWholeFrames(FrameBuffer& buffer, HandlerContext& ctx, const AnswerMet
         if (header.Length == 1) {
             // Written before the hold-back test: while "Don't answer" keeps such
             // a frame at the front, every arrival writes it again.
-            ctx.trace.TraceRequest(header, "Empty packet, ProtocolIdentifier " +
-                                               Hex4(header.ProtocolIdentifier));
+            ctx.trace.TraceRequest(
+                header, "Empty packet, ProtocolIdentifier " + Hex4(header.ProtocolIdentifier));
         }
         if (ctx.options.DontAnswer() || !complete) break;
         if (header.Length > 1) {
-            HandleFrame(ctx, header, Packet(bytes.substr(offset + kHeaderSize, frameSize - kHeaderSize)));
+            HandleFrame(ctx, header,
+                        Packet(bytes.substr(offset + kHeaderSize, frameSize - kHeaderSize)));
         }
         offset += frameSize;
     }

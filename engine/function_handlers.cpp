@@ -23,13 +23,9 @@ constexpr std::size_t kWriteValuesOffset = 6;
 // Register numbers in the trace count from 40000, as masters show them.
 constexpr int64_t kFirstRegisterNumber = 40000;
 
-bool LacksAddressFields(const Packet& pdu) {
-    return pdu.size() < kMinPduSize;
-}
+bool LacksAddressFields(const Packet& pdu) { return pdu.size() < kMinPduSize; }
 
-Packet ExceptionData(ExceptionCode code) {
-    return Packet(1, static_cast<char>(code));
-}
+Packet ExceptionData(ExceptionCode code) { return Packet(1, static_cast<char>(code)); }
 
 // A frame too short for its function changes nothing and says so.
 void AnswerFrameTooShort(HandlerContext& ctx, const MbapHeader& header, FunctionCode code) {
@@ -68,7 +64,8 @@ public:
         return *this;
     }
     ShortText& operator<<(int64_t number) {
-        const auto result = std::to_chars(text_.data() + size_, text_.data() + text_.size(), number);
+        const auto result =
+            std::to_chars(text_.data() + size_, text_.data() + text_.size(), number);
         if (result.ec == std::errc()) size_ = static_cast<std::size_t>(result.ptr - text_.data());
         return *this;
     }
@@ -79,7 +76,8 @@ private:
     std::size_t size_ = 0;
 };
 
-ShortText RangeText(std::string_view name, int32_t start, std::string_view label, int32_t quantity) {
+ShortText RangeText(std::string_view name, int32_t start, std::string_view label,
+                    int32_t quantity) {
     ShortText text;
     text << name << start << label << quantity;
     return text;
@@ -95,11 +93,13 @@ ShortText DataText(std::string_view name, int32_t start) {
 }  // namespace
 
 void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::ReadHoldingRegisters);
+    if (LacksAddressFields(pdu))
+        return AnswerFrameTooShort(ctx, header, FunctionCode::ReadHoldingRegisters);
     const int32_t start = GetWord(pdu, 1);
     const int32_t quantity = GetWord(pdu, 3);
     if (ctx.options.ShowReads()) {
-        ctx.trace.TraceRequest(header, RangeText("Read Holding Registers ", start, ", count ", quantity));
+        ctx.trace.TraceRequest(header,
+                               RangeText("Read Holding Registers ", start, ", count ", quantity));
     }
 
     int functionByte = CodeOf(FunctionCode::ReadHoldingRegisters);
@@ -126,11 +126,13 @@ void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, const P
 }
 
 void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::ReadInputRegisters);
+    if (LacksAddressFields(pdu))
+        return AnswerFrameTooShort(ctx, header, FunctionCode::ReadInputRegisters);
     const int32_t start = GetWord(pdu, 1);
     const int32_t quantity = GetWord(pdu, 3);
     if (ctx.options.ShowReads()) {
-        ctx.trace.TraceRequest(header, RangeText("Read Input Registers ", start, ", count ", quantity));
+        ctx.trace.TraceRequest(header,
+                               RangeText("Read Input Registers ", start, ", count ", quantity));
     }
 
     if (quantity > kMaxReadQuantity) {
@@ -143,41 +145,52 @@ void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, const Pac
     }
 
     const Packet data = RegisterReadData(ctx.tables.InputRegisters, ctx.random, start, quantity);
-    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::ReadInputRegisters), data, ctx.options.ShowRawData());
+    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::ReadInputRegisters), data,
+                                ctx.options.ShowRawData());
     // The values without the byte count, four digits each.
     ctx.trace.TraceAnswerHex(header, DataText("Read Input Registers ", start),
                              std::string_view(data).substr(1), HexForm::Words);
 }
 
 void WriteSingleCoil(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleCoil);
+    if (LacksAddressFields(pdu))
+        return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleCoil);
     const int32_t address = GetWord(pdu, 1);
     const int32_t value = GetWord(pdu, 3);
-    ctx.trace.TraceRequest(header, "Write single coil " + Decimal(address) + ", value " + Hex4(value));
-    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteSingleCoil), pdu.substr(1), ctx.options.ShowRawData());
+    ctx.trace.TraceRequest(header,
+                           "Write single coil " + Decimal(address) + ", value " + Hex4(value));
+    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteSingleCoil), pdu.substr(1),
+                                ctx.options.ShowRawData());
     ctx.trace.TraceAnswer(header, "Write single coil response");
 }
 
 void WriteSingleRegister(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleRegister);
+    if (LacksAddressFields(pdu))
+        return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleRegister);
     const int32_t address = GetWord(pdu, 1);
     const int32_t value = GetWord(pdu, 3);
     // Past the table the write is ignored but still answered as done.
-    if (address < kRegisterCount) ctx.tables.HoldingRegisters[static_cast<std::size_t>(address)] = value;
-    ctx.trace.TraceRequest(header, "Write Holding Register " + Decimal(address) + ", value " + Hex4(value));
-    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteSingleRegister), pdu.substr(1), ctx.options.ShowRawData());
+    if (address < kRegisterCount)
+        ctx.tables.HoldingRegisters[static_cast<std::size_t>(address)] = value;
+    ctx.trace.TraceRequest(header,
+                           "Write Holding Register " + Decimal(address) + ", value " + Hex4(value));
+    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteSingleRegister), pdu.substr(1),
+                                ctx.options.ShowRawData());
 }
 
 void WriteMultipleCoils(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleCoils);
+    if (LacksAddressFields(pdu))
+        return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleCoils);
     const ShortText text = RangeText("Write Coils ", GetWord(pdu, 1), ", length ", GetWord(pdu, 3));
     ctx.trace.TraceRequest(header, text);
-    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteMultipleCoils), pdu.substr(1, kAddressFieldsSize), ctx.options.ShowRawData());
+    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteMultipleCoils),
+                                pdu.substr(1, kAddressFieldsSize), ctx.options.ShowRawData());
     ctx.trace.TraceAnswer(header, text);
 }
 
 void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    if (LacksAddressFields(pdu)) return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleRegisters);
+    if (LacksAddressFields(pdu))
+        return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleRegisters);
     const int32_t start = GetWord(pdu, 1);
     const int32_t quantity = GetWord(pdu, 3);
     const ShortText text = RangeText("Write Holding Registers ", start, ", length ", quantity);
@@ -204,10 +217,12 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, const
     if (quantity > 0) {
         ctx.trace.TraceRegisterValues(
             header, kFirstRegisterNumber + start,
-            std::string_view(pdu).substr(kWriteValuesOffset, 2 * static_cast<std::size_t>(quantity)));
+            std::string_view(pdu).substr(kWriteValuesOffset,
+                                         2 * static_cast<std::size_t>(quantity)));
     }
     // The standard answer names the range only; the echo repeats every value.
-    const Packet answer = ctx.standardWriteAnswer ? pdu.substr(1, kAddressFieldsSize) : pdu.substr(1);
+    const Packet answer =
+        ctx.standardWriteAnswer ? pdu.substr(1, kAddressFieldsSize) : pdu.substr(1);
     ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteMultipleRegisters), answer,
                                 ctx.options.ShowRawData());
     ctx.trace.TraceAnswer(header, text);

@@ -17,9 +17,7 @@ inline int GetByte(const Packet& packet, std::size_t pos) {
 }
 
 // One-byte packet of a value 0..255.
-inline Packet ByteOf(int value) {
-    return Packet(1, static_cast<char>(value & 0xFF));
-}
+inline Packet ByteOf(int value) { return Packet(1, static_cast<char>(value & 0xFF)); }
 
 // Big-endian word at `pos`, 0..65535; both bytes must lie inside the packet.
 inline int32_t GetWord(const Packet& packet, std::size_t pos) {

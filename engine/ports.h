@@ -19,10 +19,10 @@ namespace tarvik {
 class OperatorOptions {
 public:
     virtual ~OperatorOptions() = default;
-    virtual bool ShowRawData() const = 0;   // "Show raw data"
-    virtual bool ShowReads() const = 0;     // "Show reads"
-    virtual bool DontAnswer() const = 0;    // "Don't answer"
-    virtual bool DelayAnswer() const = 0;   // "Delay answer"
+    virtual bool ShowRawData() const = 0;       // "Show raw data"
+    virtual bool ShowReads() const = 0;         // "Show reads"
+    virtual bool DontAnswer() const = 0;        // "Don't answer"
+    virtual bool DelayAnswer() const = 0;       // "Delay answer"
     virtual std::string DelayText() const = 0;  // text beside "Delay answer"
 };
 

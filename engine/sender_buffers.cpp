@@ -26,7 +26,8 @@ void SenderBuffers::Forget(const SenderKey& sender) {
     if (auto found = index_.find(sender); found != index_.end()) Erase(found->second);
 }
 
-std::optional<SenderKey> SenderBuffers::ForgetLeastRecent(const SenderKey& keep, bool evenReleasing) {
+std::optional<SenderKey> SenderBuffers::ForgetLeastRecent(const SenderKey& keep,
+                                                          bool evenReleasing) {
     // A sender whose held frames are being answered keeps its place while
     // any other can give one up: its answers are owed.
     Order::iterator fallback = order_.end();

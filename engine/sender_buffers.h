@@ -37,8 +37,8 @@ public:
     void VisitLeastRecentFirst(const std::function<bool(const SenderKey&, FrameBuffer&)>& visit);
 
     std::size_t Count() const { return order_.size(); }
-    std::size_t HeldBytes() const;   // bytes that count against the bound
-    std::size_t Releasing() const;   // bytes cleared for release
+    std::size_t HeldBytes() const;  // bytes that count against the bound
+    std::size_t Releasing() const;  // bytes cleared for release
 
 private:
     struct Entry {

@@ -92,9 +92,7 @@ void SlaveEngine::ResetForNewConnection() {
     stream_.Clear();
 }
 
-void SlaveEngine::ClearStreamBuffer() {
-    stream_.Clear();
-}
+void SlaveEngine::ClearStreamBuffer() { stream_.Clear(); }
 
 std::string_view SlaveEngine::ReceiveBuffer(const SenderKey& sender) const {
     const FrameBuffer* buffer = senders_.Find(sender);
@@ -105,13 +103,9 @@ void SlaveEngine::DumpArrival(const Packet& packet) {
     if (ports_.options.ShowRawData()) ports_.trace.TraceRaw("<-", packet);
 }
 
-std::size_t SlaveEngine::HeldBytes() const {
-    return stream_.HeldBytes() + senders_.HeldBytes();
-}
+std::size_t SlaveEngine::HeldBytes() const { return stream_.HeldBytes() + senders_.HeldBytes(); }
 
-std::size_t SlaveEngine::Releasing() const {
-    return stream_.Releasing() + senders_.Releasing();
-}
+std::size_t SlaveEngine::Releasing() const { return stream_.Releasing() + senders_.Releasing(); }
 
 // "Don't answer" is clear: the whole frames the buffer holds will be
 // answered, so they stop counting against the bound. Those cleared at once
@@ -152,8 +146,8 @@ void SlaveEngine::TraceOverflow(const FrameBuffer& buffer, std::string_view text
 }
 
 void SlaveEngine::ReleaseSlice(FrameBuffer& buffer) {
-    HandlerContext ctx{ports_.options, ports_.trace, meter_, ports_.random, tables_,
-                       simulatePAT_, standardWriteAnswer_};
+    HandlerContext ctx{ports_.options, ports_.trace,        meter_, ports_.random, tables_,
+                       simulatePAT_,   standardWriteAnswer_};
     buffer.SetReleasePending(AnswerWholeFrames(buffer, ctx, meter_));
 }
 
@@ -191,7 +185,8 @@ void SlaveEngine::CountArrival() {
 }
 
 ArrivalOutcome SlaveEngine::Outcome(ArrivalOutcome taken) const {
-    return taken == ArrivalOutcome::Handled && ReleasePending() ? ArrivalOutcome::MoreToRelease : taken;
+    return taken == ArrivalOutcome::Handled && ReleasePending() ? ArrivalOutcome::MoreToRelease
+                                                                : taken;
 }
 
 }  // namespace tarvik

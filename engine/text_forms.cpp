@@ -5,9 +5,7 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 }
 
-std::string Decimal(int64_t value) {
-    return std::to_string(value);
-}
+std::string Decimal(int64_t value) { return std::to_string(value); }
 
 std::string Hex2(int value) {
     std::string text(2, '0');

@@ -20,8 +20,7 @@ namespace {
 // One folder for the whole run, removed when the fuzzer exits.
 class FuzzFolder {
 public:
-    FuzzFolder()
-    {
+    FuzzFolder() {
         // In memory where the system offers it: a disk flush per input would
         // slow the run down a hundredfold.
         const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
@@ -33,8 +32,7 @@ public:
         }
         path_ = pattern + "/";
     }
-    ~FuzzFolder()
-    {
+    ~FuzzFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
@@ -44,14 +42,12 @@ private:
     std::string path_;
 };
 
-const FuzzFolder& Folder()
-{
+const FuzzFolder& Folder() {
     static const FuzzFolder folder;
     return folder;
 }
 
-void Check(bool condition)
-{
+void Check(bool condition) {
     if (!condition) {
         abort();
     }
@@ -59,8 +55,7 @@ void Check(bool condition)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tarvik;
     const std::string text(reinterpret_cast<const char*>(data), size);
     {
@@ -70,8 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const SettingsFile settings(Folder().Path());
 
     std::string buffer(kLocalPortsBufferLength, ' ');
-    const int32_t count =
-        settings.ReadSection(kLocalPortsSection, buffer, kLocalPortsBufferLength);
+    const int32_t count = settings.ReadSection(kLocalPortsSection, buffer, kLocalPortsBufferLength);
     Check(count >= 0 && count < kLocalPortsBufferLength);
     Check(buffer.size() == static_cast<std::size_t>(kLocalPortsBufferLength));
     Check(count == 0 || buffer[static_cast<std::size_t>(count) - 1] == '\0');

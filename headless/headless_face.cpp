@@ -55,10 +55,9 @@ std::string RoleText(const SlaveCore& core) {
 }
 
 std::string OptionsText(const OperatorOptions& options) {
-    return std::string("Options: Show raw data ") + OnOff(options.ShowRawData()) +
-           ", Show reads " + OnOff(options.ShowReads()) + ", Don't answer " +
-           OnOff(options.DontAnswer()) + ", Delay answer " + OnOff(options.DelayAnswer()) +
-           " (" + options.DelayText() + " msec)";
+    return std::string("Options: Show raw data ") + OnOff(options.ShowRawData()) + ", Show reads " +
+           OnOff(options.ShowReads()) + ", Don't answer " + OnOff(options.DontAnswer()) +
+           ", Delay answer " + OnOff(options.DelayAnswer()) + " (" + options.DelayText() + " msec)";
 }
 
 }  // namespace tarvik

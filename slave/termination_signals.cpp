@@ -2,11 +2,11 @@
 
 #include <QSocketNotifier>
 
-#include <atomic>
-#include <csignal>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <atomic>
+#include <csignal>
 
 namespace tarvik {
 namespace {
@@ -52,8 +52,7 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
-        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
+        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {}
         emit Requested();
     });
 }

@@ -50,8 +50,8 @@ bool TraceOutputs::AddTraceFile(const std::string& path, uint64_t maxBytes, std:
 
 LineWriter& TraceOutputs::AddDescriptor(int fd, bool traceLines) {
     Output output;
-    output.writer = std::make_unique<LineWriter>(std::make_unique<DescriptorSink>(fd), LostLinesNotice,
-                                                 LineWriter::kDefaultQueueBytes,
+    output.writer = std::make_unique<LineWriter>(std::make_unique<DescriptorSink>(fd),
+                                                 LostLinesNotice, LineWriter::kDefaultQueueBytes,
                                                  EntryForm{trace_.TimeClock(), false});
     if (traceLines) output.stream = std::make_unique<TraceStream>(*output.writer);
     LineWriter& writer = *output.writer;

@@ -38,8 +38,8 @@ int OpenForAppend(const std::string& path) {
 
 bool DescriptorSink::Write(std::string_view bytes) { return WriteAll(fd_, bytes); }
 
-std::unique_ptr<RotatingFileSink> RotatingFileSink::Open(const std::string& path,
-                                                         uint64_t maxBytes, std::string& error) {
+std::unique_ptr<RotatingFileSink> RotatingFileSink::Open(const std::string& path, uint64_t maxBytes,
+                                                         std::string& error) {
     const int fd = OpenForAppend(path);
     if (fd < 0) {
         error = std::strerror(errno);

@@ -12,8 +12,8 @@ namespace tarvik {
 namespace {
 
 // A batch is a run of items, each a tag and its bytes.
-constexpr char kTextTag = 'T';    // a 32-bit size, then that much text
-constexpr char kEntryTag = 'E';   // an encoded trace entry
+constexpr char kTextTag = 'T';   // a 32-bit size, then that much text
+constexpr char kEntryTag = 'E';  // an encoded trace entry
 // Beyond this, the thread's text buffer is not kept for the next batch.
 constexpr std::size_t kKeptTextBytes = 1024 * 1024;
 // Emptied batches handed back for the caller's next ones, so a batch does
@@ -50,9 +50,9 @@ void RenderBatch(std::string_view batch, const EntryForm& form, std::string& tex
             TraceEntry entry;
             if (!DecodeEntry(batch, entry)) return;
             static const TraceStamp kNoStamp;
-            AppendEntryLines(entry,
-                             entry.kind == TraceKind::Blank ? kNoStamp : form.clock.Show(entry.second),
-                             form.dated, text);
+            AppendEntryLines(
+                entry, entry.kind == TraceKind::Blank ? kNoStamp : form.clock.Show(entry.second),
+                form.dated, text);
         } else {
             return;
         }

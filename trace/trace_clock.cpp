@@ -22,8 +22,8 @@ const TraceStamp& LocalStamp(std::time_t second) {
         char date[32];
         std::snprintf(time, sizeof time, "%02d:%02d:%02d", local.tm_hour, local.tm_min,
                       local.tm_sec);
-        std::snprintf(date, sizeof date, "%04d-%02d-%02d", local.tm_year + 1900,
-                      local.tm_mon + 1, local.tm_mday);
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
+                      local.tm_mday);
         shown = TraceStamp(time, date);
     }
     shownSecond = second;

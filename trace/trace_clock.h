@@ -35,9 +35,9 @@ public:
     // few.
     TraceClock(TraceStamp (*read)());
     template <class Read>
-        requires(std::is_invocable_r_v<TraceStamp, Read&> &&
-                 !std::is_same_v<std::remove_cvref_t<Read>, TraceClock>)
-    TraceClock(Read read) : texts_(TextReader(std::function<TraceStamp()>(std::move(read)))) {}
+    requires(std::is_invocable_r_v<TraceStamp, Read&> &&
+             !std::is_same_v<std::remove_cvref_t<Read>, TraceClock>) TraceClock(Read read)
+        : texts_(TextReader(std::function<TraceStamp()>(std::move(read)))) {}
 
     // The reading to keep with an entry written now.
     std::time_t Now() const;

@@ -36,12 +36,9 @@ std::size_t UnitBytes(HexForm form) { return form == HexForm::Bytes ? 1 : 2; }
 bool HasHexTail(const TraceEntry& entry, std::size_t index) {
     switch (entry.kind) {
         case TraceKind::Raw:
-        case TraceKind::Request:
-            return true;
-        case TraceKind::Answer:
-            return index == 0;
-        default:
-            return false;
+        case TraceKind::Request: return true;
+        case TraceKind::Answer: return index == 0;
+        default: return false;
     }
 }
 
@@ -53,8 +50,7 @@ std::size_t HexTailLength(const TraceEntry& entry) {
 void AppendHead(const TraceEntry& entry, std::size_t index, std::string_view time,
                 std::string& out) {
     switch (entry.kind) {
-        case TraceKind::Blank:
-            return;
+        case TraceKind::Blank: return;
         case TraceKind::Raw:
             out += time;
             out += ' ';
@@ -91,17 +87,16 @@ void AppendHead(const TraceEntry& entry, std::size_t index, std::string_view tim
 
 std::size_t HeadLength(const TraceEntry& entry, std::size_t index, std::size_t timeLength) {
     switch (entry.kind) {
-        case TraceKind::Blank:
-            return 0;
-        case TraceKind::Raw:
-            return timeLength + 1 + entry.text.size() + kRawLabel.size();
+        case TraceKind::Blank: return 0;
+        case TraceKind::Raw: return timeLength + 1 + entry.text.size() + kRawLabel.size();
         case TraceKind::Request:
             return timeLength + kReceived.size() + kHex4 + 1 + entry.text.size();
         case TraceKind::Answer:
             if (index > 0) return 0;
             return timeLength + kSent.size() + kHex4 + 1 + kHex4 + 1 + entry.text.size();
         case TraceKind::RegisterValues: {
-            constexpr std::size_t kFixed = std::string_view("Registervalue , value ").size() + kHex4;
+            constexpr std::size_t kFixed =
+                std::string_view("Registervalue , value ").size() + kHex4;
             return timeLength + kReceived.size() + kHex4 + 1 + kFixed +
                    DecimalWidth(entry.firstNumber + static_cast<int64_t>(index));
         }
@@ -125,12 +120,9 @@ struct Encoded {
 
 std::size_t TraceEntry::LineCount() const {
     switch (kind) {
-        case TraceKind::Answer:
-            return 2;
-        case TraceKind::RegisterValues:
-            return bytes.size() / 2;
-        default:
-            return 1;
+        case TraceKind::Answer: return 2;
+        case TraceKind::RegisterValues: return bytes.size() / 2;
+        default: return 1;
     }
 }
 
@@ -141,7 +133,8 @@ void AppendEntryLine(const TraceEntry& entry, std::size_t index, std::string_vie
 }
 
 std::size_t EntryLineLength(const TraceEntry& entry, std::size_t index, std::size_t timeLength) {
-    return HeadLength(entry, index, timeLength) + (HasHexTail(entry, index) ? HexTailLength(entry) : 0);
+    return HeadLength(entry, index, timeLength) +
+           (HasHexTail(entry, index) ? HexTailLength(entry) : 0);
 }
 
 void AppendEntryLinePart(const TraceEntry& entry, std::size_t index, std::string_view time,
@@ -170,8 +163,8 @@ void AppendEntryLines(const TraceEntry& entry, const TraceStamp& stamp, bool dat
                       std::string& out) {
     const std::size_t lines = entry.LineCount();
     for (std::size_t index = 0; index < lines; ++index) {
-        const bool empty = entry.kind == TraceKind::Blank ||
-                           (entry.kind == TraceKind::Answer && index > 0);
+        const bool empty =
+            entry.kind == TraceKind::Blank || (entry.kind == TraceKind::Answer && index > 0);
         if (dated && !empty) {
             out += stamp.date;
             out += ' ';

@@ -93,7 +93,9 @@ private:
     void Append(const MbapHeader& header, TraceKind kind, std::string_view text,
                 std::string_view bytes, HexForm form, int64_t firstNumber = 0);
     void AppendBlank();
-    const Record& RecordAt(std::size_t slot) const { return records_[(oldest_ + slot) % kRecordSlots]; }
+    const Record& RecordAt(std::size_t slot) const {
+        return records_[(oldest_ + slot) % kRecordSlots];
+    }
     // The record holding row `row`, and the row's line within it.
     const Record& Find(std::size_t row, std::size_t& index) const;
     void Trim();

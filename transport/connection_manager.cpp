@@ -103,7 +103,8 @@ void ConnectionManager::ScheduleRelease() {
     releaseScheduled_ = true;
     // A later pass of the event loop, so the answers of this slice are
     // written and the window is painted in between.
-    QMetaObject::invokeMethod(this, [this] { ContinueRelease(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ContinueRelease(); }, Qt::QueuedConnection);
 }
 
 void ConnectionManager::ContinueRelease() {
@@ -131,7 +132,8 @@ void ConnectionManager::CloseData() {
 void ConnectionManager::OnDatagram() {
     const Datagram datagram = sockets_.udp.GetData();
     // Answers go back to the sender of their own request.
-    FollowUp(engine_.ProcessDatagram(datagram.bytes, SenderKey{datagram.senderIP, datagram.senderPort}));
+    FollowUp(
+        engine_.ProcessDatagram(datagram.bytes, SenderKey{datagram.senderIP, datagram.senderPort}));
 }
 
 void ConnectionManager::ReconnectTick() {

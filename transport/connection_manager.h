@@ -19,9 +19,9 @@ class SocketSet;
 class StatusRefresh;
 
 // Window background colours, BBGGRR.
-inline constexpr int32_t kColourNotConnected = 255;    // red
-inline constexpr int32_t kColourConnected = 65280;     // green
-inline constexpr int32_t kColourUnset = -1;            // before the first tick
+inline constexpr int32_t kColourNotConnected = 255;  // red
+inline constexpr int32_t kColourConnected = 65280;   // green
+inline constexpr int32_t kColourUnset = -1;          // before the first tick
 
 inline constexpr int kReconnectIntervalMs = 100;
 
@@ -49,8 +49,9 @@ public:
     // Server mode, once at start-up: tries the LocalPorts lines (each ended
     // by a NUL) in order until one opens as TCP, or as UDP when flagged U,
     // on `bindAddress` (every IPv4 address of the machine by default).
-    LocalPortOutcome OpenLocalPort(std::string_view localPorts,
-                                   const QHostAddress& bindAddress = QHostAddress(QHostAddress::AnyIPv4));
+    LocalPortOutcome OpenLocalPort(
+        std::string_view localPorts,
+        const QHostAddress& bindAddress = QHostAddress(QHostAddress::AnyIPv4));
 
     // Event handlers.
     void OnConnectionRequest(int32_t requestID);  // accepts the newest master

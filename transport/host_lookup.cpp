@@ -16,18 +16,20 @@ bool HostLookup::IsIPv4Literal(const QString& host, QHostAddress& address) {
 
 void HostLookup::Start(const QString& host, QObject* context, Done done) {
     Abort();
-    lookupId_ = QHostInfo::lookupHost(host, context, [this, done = std::move(done)](const QHostInfo& info) {
-        lookupId_ = -1;
-        const auto addresses = info.addresses();
-        const auto v4 = std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
-            return a.protocol() == QAbstractSocket::IPv4Protocol;
+    lookupId_ =
+        QHostInfo::lookupHost(host, context, [this, done = std::move(done)](const QHostInfo& info) {
+            lookupId_ = -1;
+            const auto addresses = info.addresses();
+            const auto v4 =
+                std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
+                    return a.protocol() == QAbstractSocket::IPv4Protocol;
+                });
+            if (v4 == addresses.end()) {
+                done(QHostAddress(), QStringLiteral("No IPv4 address for %1").arg(info.hostName()));
+                return;
+            }
+            done(*v4, QString());
         });
-        if (v4 == addresses.end()) {
-            done(QHostAddress(), QStringLiteral("No IPv4 address for %1").arg(info.hostName()));
-            return;
-        }
-        done(*v4, QString());
-    });
 }
 
 void HostLookup::Abort() {

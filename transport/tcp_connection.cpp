@@ -69,15 +69,16 @@ bool TcpConnection::Connect() {
     }
     state_ = SocketState::ResolvingHost;
     const uint64_t generation = generation_;
-    lookup_.Start(host, this, [this, generation](const QHostAddress& address, const QString& failure) {
-        if (generation != generation_) return;
-        if (address.isNull()) {
-            DeliverError(generation, kErrorHostNotFound, failure);
-            return;
-        }
-        state_ = SocketState::HostResolved;
-        StartConnecting(address);
-    });
+    lookup_.Start(host, this,
+                  [this, generation](const QHostAddress& address, const QString& failure) {
+                      if (generation != generation_) return;
+                      if (address.isNull()) {
+                          DeliverError(generation, kErrorHostNotFound, failure);
+                          return;
+                      }
+                      state_ = SocketState::HostResolved;
+                      StartConnecting(address);
+                  });
     return true;
 }
 
@@ -150,7 +151,8 @@ bool TcpConnection::WriteOut(const Packet& bytes) {
     // answer (each costs the loop a wake-up). Whatever the system does not
     // take the socket queues behind, and writes in order once the peer reads.
     const int fd = static_cast<int>(tcp_->socketDescriptor());
-    if (fd >= 0 && tcp_->bytesToWrite() == 0) sent = SendWithoutBlocking(fd, bytes.data(), bytes.size());
+    if (fd >= 0 && tcp_->bytesToWrite() == 0)
+        sent = SendWithoutBlocking(fd, bytes.data(), bytes.size());
     if (sent == bytes.size()) return true;
     const qint64 rest = static_cast<qint64>(bytes.size() - sent);
     const qint64 queued = tcp_->write(bytes.data() + sent, rest);
@@ -221,7 +223,8 @@ void TcpConnection::DropEverything() {
 void TcpConnection::PostError(int number, const QString& description) {
     const uint64_t generation = generation_;
     QMetaObject::invokeMethod(
-        this, [this, generation, number, description] { DeliverError(generation, number, description); },
+        this,
+        [this, generation, number, description] { DeliverError(generation, number, description); },
         Qt::QueuedConnection);
 }
 
@@ -275,7 +278,8 @@ void TcpConnection::DeliverArrival(uint64_t generation) {
 }
 
 void TcpConnection::RaiseArrival(int64_t pending) {
-    Gathered([&] { emit DataArrival(static_cast<int32_t>(std::min<int64_t>(pending, INT32_MAX))); });
+    Gathered(
+        [&] { emit DataArrival(static_cast<int32_t>(std::min<int64_t>(pending, INT32_MAX))); });
 }
 
 void TcpConnection::Gathered(const std::function<void()>& work) {

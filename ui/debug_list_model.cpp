@@ -122,8 +122,7 @@ void DebugListModel::Sync() {
         if (shownCount_ == 0) shownFirst_ = first;
         const uint64_t added = end - (shownFirst_ + static_cast<uint64_t>(shownCount_));
         if (added > 0) {
-            beginInsertRows(QModelIndex(), shownCount_,
-                            shownCount_ + static_cast<int>(added) - 1);
+            beginInsertRows(QModelIndex(), shownCount_, shownCount_ + static_cast<int>(added) - 1);
             shownCount_ += static_cast<int>(added);
             endInsertRows();
         }
@@ -216,9 +215,10 @@ void DebugLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         const bool selected = option.state & QStyle::State_Selected;
         painter->save();
         painter->setFont(option.font);
-        painter->setPen(option.palette.color(GroupOf(option), selected ? QPalette::HighlightedText
-                                                                        : QPalette::Text));
-        const double baseline = option.rect.top() + (option.rect.height() - m.height) / 2 + m.ascent;
+        painter->setPen(option.palette.color(
+            GroupOf(option), selected ? QPalette::HighlightedText : QPalette::Text));
+        const double baseline =
+            option.rect.top() + (option.rect.height() - m.height) / 2 + m.ascent;
         const std::string cut = model_.LinePart(index.row(), span.First, span.End);
         if (m.fixedPitch) {
             painter->drawText(QPointF(left + m.cell * static_cast<double>(span.First), baseline),
@@ -249,11 +249,12 @@ void DebugLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 
 QSize DebugLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
     // The list has uniform rows; their width is that of the longest line.
-    const QStyle& style = option.widget != nullptr ? *option.widget->style() : *QApplication::style();
+    const QStyle& style =
+        option.widget != nullptr ? *option.widget->style() : *QApplication::style();
     const Metrics& m = MetricsFor(option.font);
-    const double width = std::min(
-        kMaxRowWidth, 2.0 * TextMargin(style, option.widget) +
-                          m.cell * static_cast<double>(model_.LongestLineLength()));
+    const double width =
+        std::min(kMaxRowWidth, 2.0 * TextMargin(style, option.widget) +
+                                   m.cell * static_cast<double>(model_.LongestLineLength()));
     return QSize(static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(m.height)) + 2);
 }
 

@@ -33,8 +33,9 @@ void AskAndSaveDebugList(QWidget* parent, DebugListModel& list) {
         const std::string_view line = list.LineText(row);
         lines << QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
     }
-    const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Save Debug List"),
-                                                      QString(), QStringLiteral("Text (*.txt);;All files (*)"));
+    const QString path =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("Save Debug List"), QString(),
+                                     QStringLiteral("Text (*.txt);;All files (*)"));
     if (path.isEmpty()) return;
     QString error;
     if (SaveLines(path, lines, error)) return;

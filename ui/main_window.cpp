@@ -125,9 +125,9 @@ void MainWindow::BuildPanes() {
 }
 
 void MainWindow::BuildHoldingList() {
-    frames_[2] = Place(new QGroupBox(QStringLiteral("Holding registers (Citect address 40xxx)"),
-                                     centralWidget()),
-                       "Frame(2)", TwipsRect(72, 1944, 4980, 1416));
+    frames_[2] = Place(
+        new QGroupBox(QStringLiteral("Holding registers (Citect address 40xxx)"), centralWidget()),
+        "Frame(2)", TwipsRect(72, 1944, 4980, 1416));
     holdingList_ =
         Place(new QListWidget(frames_[2]), "List_Holding", TwipsRect(180, 252, 4656, 1020));
     holdingList_->setUniformItemSizes(true);
@@ -142,8 +142,8 @@ void MainWindow::BuildOptions() {
     labels_[8] = MakeLabel(inner, 8, "msec", TwipsRect(6444, 468, 876, 156));
     dontAnswerBox_ =
         MakeOption(inner, "Check_Answer", "Don't answer", false, TwipsRect(5148, 792, 1716, 216));
-    showRawBox_ = MakeOption(inner, "Check_ShowRaw", "Show raw data", true,
-                             TwipsRect(5148, 1044, 1716, 216));
+    showRawBox_ =
+        MakeOption(inner, "Check_ShowRaw", "Show raw data", true, TwipsRect(5148, 1044, 1716, 216));
     showReadsBox_ =
         MakeOption(inner, "Check_ShowReads", "Show reads", true, TwipsRect(5148, 1296, 1716, 216));
     for (QCheckBox* box : {delayAnswerBox_, dontAnswerBox_}) {
@@ -253,8 +253,8 @@ void MainWindow::RefreshHoldingList() {
     const RegisterTable& holding = tables_->HoldingRegisters;
     if (holdingList_->count() == 0) {
         for (int k = 1; k <= kListedHoldingRegisters; ++k) {
-            holdingList_->addItem(QString::fromStdString(
-                HoldingListLine(k, holding[static_cast<std::size_t>(k)])));
+            holdingList_->addItem(
+                QString::fromStdString(HoldingListLine(k, holding[static_cast<std::size_t>(k)])));
         }
         return;
     }

@@ -91,16 +91,16 @@ public:
     QTimer& HoldingListTimer() { return holdingListTimer_; }
 
     // Handlers.
-    void LayOutDebugList();          // the inner area was resized
-    void OnHoldingScroll();          // a holding register was selected
-    void OnInputScroll();            // an input register was selected
+    void LayOutDebugList();  // the inner area was resized
+    void OnHoldingScroll();  // a holding register was selected
+    void OnInputScroll();    // an input register was selected
     void OnHoldingBitClicked(int index);
     void OnInputBitClicked(int index);
-    void RefreshHoldingList();       // every 500 ms
-    void ClearDebugList();           // "&Clear Debug List"
-    void SaveDebugList();            // "&Save Debug List..."
-    void SaveRegisters();            // "Save &Registers..."
-    void LoadRegisters();            // "&Load Registers..."
+    void RefreshHoldingList();  // every 500 ms
+    void ClearDebugList();      // "&Clear Debug List"
+    void SaveDebugList();       // "&Save Debug List..."
+    void SaveRegisters();       // "Save &Registers..."
+    void LoadRegisters();       // "&Load Registers..."
     // The tables changed behind the panes' back (a load): show them again.
     void ShowRegistersAgain();
 

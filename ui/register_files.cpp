@@ -32,9 +32,9 @@ bool SaveRegisters(const QString& path, const RegisterTables& tables, QString& e
 bool LoadRegistersWithMessage(QWidget* parent, const QString& path, RegisterTables& tables) {
     const RegisterFileResult loaded = LoadRegisterFile(path.toStdString());
     if (!loaded.ok) {
-        QMessageBox::warning(parent, QStringLiteral("Load Registers"),
-                             QStringLiteral("Cannot load registers: %1")
-                                 .arg(QString::fromStdString(loaded.error)));
+        QMessageBox::warning(
+            parent, QStringLiteral("Load Registers"),
+            QStringLiteral("Cannot load registers: %1").arg(QString::fromStdString(loaded.error)));
         return false;
     }
     LoadValues(tables, loaded.values);

@@ -24,8 +24,6 @@ inline constexpr int kBitsPerRegister = 16;
 
 // Left edge, in twips inside its frame, of the box of bit i (0..15): bit 15 at
 // the left, steps of 240 within a group of four bits and 360 between groups.
-constexpr int BitBoxLeftTwips(int bit) {
-    return 4140 - 240 * bit - 120 * (bit / 4);
-}
+constexpr int BitBoxLeftTwips(int bit) { return 4140 - 240 * bit - 120 * (bit / 4); }
 
 }  // namespace tarvik

@@ -47,8 +47,8 @@ void FitCounterSize(QLabel& label, int designedWidthPx) {
     const QMargins margins = label.contentsMargins();
     const int textWidth = std::max(metrics.horizontalAdvance(label.text()),
                                    metrics.boundingRect(label.text()).width());
-    const int wanted = std::max(designedWidthPx, textWidth + 2 * label.margin() + margins.left() +
-                                                     margins.right());
+    const int wanted = std::max(designedWidthPx,
+                                textWidth + 2 * label.margin() + margins.left() + margins.right());
     if (label.minimumWidth() != wanted || label.maximumWidth() != wanted) {
         label.setMinimumWidth(wanted);
         label.setMaximumWidth(wanted);
@@ -110,19 +110,21 @@ void StatusBarWidget::SetPanelText(int panel, std::string_view text) {
         label->setText(shown);
         return;
     }
-    const bool resize = shown.size() != label->text().size() ||
-                        label->minimumHeight() != label->maximumHeight();
+    const bool resize =
+        shown.size() != label->text().size() || label->minimumHeight() != label->maximumHeight();
     const int64_t sincePainted = clock_.elapsed() - countersPaintedAtMs_;
     if (counterFrame_.isActive() || sincePainted < frameMs_) {
         // The text is current at once, its repaint waits: a widget with
         // updates off takes the text and schedules nothing.
-        if (!counterFrame_.isActive()) counterFrame_.start(static_cast<int>(frameMs_ - sincePainted));
+        if (!counterFrame_.isActive())
+            counterFrame_.start(static_cast<int>(frameMs_ - sincePainted));
         label->setUpdatesEnabled(false);
     } else {
         countersPaintedAtMs_ = clock_.elapsed();
     }
     label->setText(shown);
-    if (resize) FitCounterSize(*label, Px(kPanels[static_cast<std::size_t>(panel - 1)].minWidthTwips));
+    if (resize)
+        FitCounterSize(*label, Px(kPanels[static_cast<std::size_t>(panel - 1)].minWidthTwips));
 }
 
 void StatusBarWidget::RepaintCounters() {

@@ -63,8 +63,7 @@ QCheckBox* MakeOption(QWidget* parent, const char* name, const char* caption, bo
 }
 
 QScrollBar* MakeRegisterScroll(QWidget* frame, const char* name) {
-    auto* scroll =
-        Place(new QScrollBar(Qt::Vertical, frame), name, TwipsRect(4680, 120, 255, 735));
+    auto* scroll = Place(new QScrollBar(Qt::Vertical, frame), name, TwipsRect(4680, 120, 255, 735));
     scroll->setRange(0, kPaneLastRegister);
     scroll->setSingleStep(1);
     scroll->setPageStep(1);

@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "config/register_file.h"
 #include "slave/product_texts.h"
@@ -66,8 +66,7 @@ int RunWindow(const StartPlan& plan, const std::vector<std::string>& args) {
         return 1;
     }
     if (TerminationRequested()) return 0;
-    QObject::connect(&termination, &TerminationSignals::Requested, &face.Window(),
-                     &QWidget::close);
+    QObject::connect(&termination, &TerminationSignals::Requested, &face.Window(), &QWidget::close);
     face.Window().show();
     return QApplication::exec();
 }

@@ -50,7 +50,8 @@ struct SweptAnswer {
 void SweepTickBefore(benchmark::State& state) {
     std::deque<SweptAnswer> queue;
     for (int i = 0; i < kWaiting; ++i) {
-        queue.push_back(SweptAnswer{Packet("\x00\x01\x00\x00\x00\x03\x01\x83\x02", 9), 2'000'000'000, false});
+        queue.push_back(
+            SweptAnswer{Packet("\x00\x01\x00\x00\x00\x03\x01\x83\x02", 9), 2'000'000'000, false});
     }
     std::size_t sent = 0;
     for (auto _ : state) {

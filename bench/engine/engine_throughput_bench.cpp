@@ -91,8 +91,9 @@ void ProcessPacketThroughput(benchmark::State& state) {
     SlaveEngine engine(EnginePorts{options, trace, dispatcher, status, random}, false);
     auto sink = std::make_unique<CountingSink>();
     const auto written = sink->bytes;
-    LineWriter file(std::move(sink), [](uint64_t) { return std::string("lost"); },
-                    LineWriter::kDefaultQueueBytes, EntryForm{trace.TimeClock(), true});
+    LineWriter file(
+        std::move(sink), [](uint64_t) { return std::string("lost"); },
+        LineWriter::kDefaultQueueBytes, EntryForm{trace.TimeClock(), true});
     TraceStream stream(file);
     if (traced == 2) trace.AddListener(stream);
 
@@ -116,9 +117,8 @@ void ProcessPacketThroughput(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sockets.bytes);
     state.SetItemsProcessed(state.iterations() * framesPerArrival);
-    state.counters["frames_per_s"] =
-        benchmark::Counter(static_cast<double>(state.iterations() * framesPerArrival),
-                           benchmark::Counter::kIsRate);
+    state.counters["frames_per_s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * framesPerArrival), benchmark::Counter::kIsRate);
 }
 
 void Cases(benchmark::internal::Benchmark* b) {

@@ -3,18 +3,20 @@
 namespace tarvik::bench {
 namespace {
 
-constexpr std::size_t kHeaderSize = 7;   // through the unit identifier
-constexpr std::size_t kBeforeUnit = 6;   // a frame is 6 + Length bytes
+constexpr std::size_t kHeaderSize = 7;  // through the unit identifier
+constexpr std::size_t kBeforeUnit = 6;  // a frame is 6 + Length bytes
 constexpr int kExceptionBit = 128;
 constexpr int kUnsupportedFunctionByte = 129;
 constexpr char kIllegalAddress = 2;
 constexpr char kIllegalValue = 3;
-constexpr int kMaxReadQuantity = 127;    // the byte count is one byte
-constexpr std::size_t kMinPduSize = 5;   // function, address, quantity or value
+constexpr int kMaxReadQuantity = 127;   // the byte count is one byte
+constexpr std::size_t kMinPduSize = 5;  // function, address, quantity or value
 constexpr std::size_t kWriteValuesAt = 6;
 
 int Byte(std::string_view bytes, std::size_t at) { return static_cast<unsigned char>(bytes[at]); }
-int Word(std::string_view bytes, std::size_t at) { return 256 * Byte(bytes, at) + Byte(bytes, at + 1); }
+int Word(std::string_view bytes, std::size_t at) {
+    return 256 * Byte(bytes, at) + Byte(bytes, at + 1);
+}
 
 uint8_t RandomByte(uint64_t& state) {
     state ^= state << 13;
@@ -51,7 +53,8 @@ void AnswerEcho(Packet& out, std::string_view frame, int function, std::string_v
     Finish(out, at);
 }
 
-void AnswerRead(FloorRegisters& registers, Packet& out, std::string_view frame, std::string_view pdu) {
+void AnswerRead(FloorRegisters& registers, Packet& out, std::string_view frame,
+                std::string_view pdu) {
     const int function = Byte(pdu, 0);
     const int start = Word(pdu, 1);
     const int quantity = Word(pdu, 3);
@@ -109,7 +112,8 @@ void AnswerFrame(FloorRegisters& registers, std::string_view frame, Packet& out)
             const int address = Word(pdu, 1);
             // Past the table the write is ignored but answered as done.
             if (address < kFloorTableSize) {
-                registers.holding[static_cast<std::size_t>(address)] = static_cast<uint16_t>(Word(pdu, 3));
+                registers.holding[static_cast<std::size_t>(address)] =
+                    static_cast<uint16_t>(Word(pdu, 3));
             }
             return AnswerEcho(out, frame, 6, pdu.substr(1));
         }
@@ -125,7 +129,8 @@ std::size_t AnswerFrames(FloorRegisters& registers, std::string_view stream, Pac
                          std::vector<std::size_t>* answerEnds) {
     std::size_t offset = 0;
     while (stream.size() - offset >= kHeaderSize) {
-        const std::size_t frameSize = kBeforeUnit + static_cast<std::size_t>(Word(stream, offset + 4));
+        const std::size_t frameSize =
+            kBeforeUnit + static_cast<std::size_t>(Word(stream, offset + 4));
         if (stream.size() - offset < frameSize) break;
         // Length 0 or 1 leaves no function code: dropped unanswered.
         if (frameSize > kHeaderSize) {

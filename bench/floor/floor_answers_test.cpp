@@ -23,7 +23,10 @@ TEST(FloorAnswers, AnswerEachFrameWithItsWireBytesAndStoreWrites) {
     registers.holding[0] = 10;
     registers.holding[1] = 20;
     registers.input[0] = 0xABCD;
-    const struct { const char* request; const char* answer; } cases[] = {
+    const struct {
+        const char* request;
+        const char* answer;
+    } cases[] = {
         {"00 01 00 00 00 06 01 03 00 00 00 02", "00 01 00 00 00 07 01 03 04 00 0A 00 14"},
         {"00 09 00 00 00 06 01 04 00 00 00 01", "00 09 00 00 00 05 01 04 02 AB CD"},
         {"12 34 00 05 00 06 F7 03 00 00 00 01", "12 34 00 05 00 05 F7 03 02 00 0A"},
@@ -36,7 +39,8 @@ TEST(FloorAnswers, AnswerEachFrameWithItsWireBytesAndStoreWrites) {
         {"00 02 00 00 00 0B 01 10 00 0A 00 02 04 00 01 00 02",
          "00 02 00 00 00 0B 01 10 00 0A 00 02 04 00 01 00 02"},
         // Nine registers from 2040 cross the table's end: refused whole.
-        {"00 06 00 00 00 19 01 10 07 F8 00 09 12 00 07 00 07 00 07 00 07 00 07 00 07 00 07 00 07 00 07",
+        {"00 06 00 00 00 19 01 10 07 F8 00 09 12 00 07 00 07 00 07 00 07 00 07 00 07 00 07 00 07 "
+         "00 07",
          "00 06 00 00 00 03 01 81 02"},
         {"00 07 00 00 00 09 01 10 00 00 00 02 04 00 01", "00 07 00 00 00 03 01 90 03"},
         {"00 01 00 05 00 02 11 07", "00 01 00 05 00 03 11 81 02"},
@@ -46,7 +50,8 @@ TEST(FloorAnswers, AnswerEachFrameWithItsWireBytesAndStoreWrites) {
     };
     for (const auto& c : cases) {
         const std::string request = Bytes(c.request);
-        EXPECT_EQ(Answer(registers, request), std::to_string(request.size()) + ": " + c.answer) << c.request;
+        EXPECT_EQ(Answer(registers, request), std::to_string(request.size()) + ": " + c.answer)
+            << c.request;
     }
     EXPECT_EQ(registers.holding[0], 10);  // the write without its values
     EXPECT_EQ(registers.holding[5], 0x1234);
@@ -71,9 +76,10 @@ TEST(FloorAnswers, LongReadsKeepTheirByteCountPastTheTable) {
 TEST(FloorAnswers, SeveralFramesInOneArrivalAreAnsweredInOrderAndCutApart) {
     FloorRegisters registers;
     std::vector<std::size_t> ends;
-    const std::string arrival = Bytes("00 01 00 00 00 06 01 06 00 00 00 2A "
-                                      "00 02 00 00 00 06 01 03 00 00 00 01 "
-                                      "00 03 00 00 00 06 01");  // the start of a third
+    const std::string arrival = Bytes(
+        "00 01 00 00 00 06 01 06 00 00 00 2A "
+        "00 02 00 00 00 06 01 03 00 00 00 01 "
+        "00 03 00 00 00 06 01");  // the start of a third
     EXPECT_EQ(Answer(registers, arrival, &ends),
               "24: 00 01 00 00 00 06 01 06 00 00 00 2A 00 02 00 00 00 05 01 03 02 00 2A");
     EXPECT_EQ(ends, (std::vector<std::size_t>{12, 23}));

@@ -68,7 +68,8 @@ std::unique_ptr<FloorServer> FloorServer::Open(int port, std::string& error) {
         server->listener_ = -1;
     }
     if (server->listener_ < 0 || server->datagrams_ < 0) {
-        error = "cannot bind 127.0.0.1:" + std::to_string(port) + " for TCP and UDP: " + std::strerror(errno);
+        error = "cannot bind 127.0.0.1:" + std::to_string(port) +
+                " for TCP and UDP: " + std::strerror(errno);
         return nullptr;
     }
     server->epoll_ = epoll_create1(EPOLL_CLOEXEC);
@@ -92,8 +93,8 @@ void FloorServer::Serve(std::chrono::steady_clock::time_point deadline, int stop
     if (stopFd >= 0 && !Watch(epoll_, stopFd, EPOLLIN)) return;
     epoll_event events[kMaxEvents];
     while (true) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         const int waitMs = static_cast<int>(std::min<long long>(left.count(), 1000));
         const int ready = epoll_wait(epoll_, events, kMaxEvents, waitMs);
@@ -165,8 +166,8 @@ void FloorServer::ReadClient(int fd, Client& client) {
 
 void FloorServer::FlushClient(int fd, Client& client) {
     while (client.outOffset < client.out.size()) {
-        const ssize_t n = send(fd, client.out.data() + client.outOffset, client.out.size() - client.outOffset,
-                               MSG_NOSIGNAL);
+        const ssize_t n = send(fd, client.out.data() + client.outOffset,
+                               client.out.size() - client.outOffset, MSG_NOSIGNAL);
         if (n > 0) {
             client.outOffset += static_cast<std::size_t>(n);
             continue;

@@ -42,8 +42,12 @@ private:
 
 TEST(LoadAgainstFloor, PipelinedTcpReadsOfPrimedRegistersAreAllRight) {
     RunningFloor floor;
-    const LoadOptions options{.port = floor.Port(), .shape = {3, 2000, 100, 1}, .connections = 2,
-                              .depth = 16, .count = 3000, .seconds = 20};
+    const LoadOptions options{.port = floor.Port(),
+                              .shape = {3, 2000, 100, 1},
+                              .connections = 2,
+                              .depth = 16,
+                              .count = 3000,
+                              .seconds = 20};
     const PrimeResult primed = PrimeHoldingRegisters(options);
     ASSERT_EQ(primed.error, "");
     ASSERT_EQ(primed.knownValues.size(), 100u);

@@ -10,7 +10,9 @@ constexpr std::size_t kFunctionAt = 7;
 constexpr std::size_t kShortWriteSize = 12;
 
 int Byte(std::string_view frame, std::size_t at) { return static_cast<unsigned char>(frame[at]); }
-int Word(std::string_view frame, std::size_t at) { return 256 * Byte(frame, at) + Byte(frame, at + 1); }
+int Word(std::string_view frame, std::size_t at) {
+    return 256 * Byte(frame, at) + Byte(frame, at + 1);
+}
 
 AnswerFault CheckRead(std::string_view request, std::string_view answer,
                       std::span<const int32_t> knownValues) {
@@ -20,7 +22,8 @@ AnswerFault CheckRead(std::string_view request, std::string_view answer,
     if (Byte(answer, 8) != static_cast<int>(dataBytes & 0xFF)) return AnswerFault::ByteCount;
     if (answer.size() != 9 + dataBytes) return AnswerFault::Size;
     for (std::size_t i = 0; i < knownValues.size() && i < static_cast<std::size_t>(quantity); ++i) {
-        if (knownValues[i] >= 0 && Word(answer, 9 + 2 * i) != knownValues[i]) return AnswerFault::Values;
+        if (knownValues[i] >= 0 && Word(answer, 9 + 2 * i) != knownValues[i])
+            return AnswerFault::Values;
     }
     return AnswerFault::None;
 }
@@ -29,7 +32,7 @@ AnswerFault CheckRead(std::string_view request, std::string_view answer,
 AnswerFault CheckFullEcho(std::string_view request, std::string_view answer) {
     if (answer.size() != request.size()) return AnswerFault::Size;
     return answer.substr(kHeaderSize) == request.substr(kHeaderSize) ? AnswerFault::None
-                                                                      : AnswerFault::Echo;
+                                                                     : AnswerFault::Echo;
 }
 
 AnswerFault CheckMultipleWrite(std::string_view request, std::string_view answer) {

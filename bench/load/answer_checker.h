@@ -9,14 +9,14 @@ namespace tarvik::bench {
 
 enum class AnswerFault {
     None,
-    TransactionId,   // not the request's
-    ProtocolId,      // not the request's
-    UnitId,          // not echoed
-    FunctionByte,    // an exception, or another function
-    Size,            // the frame is not as long as its function needs
-    ByteCount,       // a read's byte count is not 2 x quantity
-    Values,          // a read register differs from the value known for it
-    Echo,            // a write's answer does not repeat what was asked
+    TransactionId,  // not the request's
+    ProtocolId,     // not the request's
+    UnitId,         // not echoed
+    FunctionByte,   // an exception, or another function
+    Size,           // the frame is not as long as its function needs
+    ByteCount,      // a read's byte count is not 2 x quantity
+    Values,         // a read register differs from the value known for it
+    Echo,           // a write's answer does not repeat what was asked
 };
 
 // Short name for messages ("function byte", "echo", ...).

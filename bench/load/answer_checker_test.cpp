@@ -15,7 +15,12 @@ constexpr const char* kWrite16 = "00 02 00 00 00 0B 01 10 00 0A 00 02 04 00 01 0
 constexpr const char* kWrite6 = "00 03 00 00 00 06 11 06 13 88 12 34";
 
 TEST(CheckAnswer, NamesTheFaultOfEachWrongAnswerAndPassesRightOnes) {
-    struct Case { const char* request; const char* answer; std::vector<int32_t> known; AnswerFault fault; };
+    struct Case {
+        const char* request;
+        const char* answer;
+        std::vector<int32_t> known;
+        AnswerFault fault;
+    };
     const Case cases[] = {
         {kRead, kReadAnswer, {}, AnswerFault::None},
         {kRead, kReadAnswer, {10, 20}, AnswerFault::None},
@@ -49,7 +54,8 @@ TEST(CheckAnswer, NamesTheFaultOfEachWrongAnswerAndPassesRightOnes) {
         {kWrite6, "00 03 00 00 00 06 01 06 13 88 12 34", {}, AnswerFault::UnitId},
     };
     for (const auto& c : cases) {
-        const AnswerFault fault = CheckAnswer(testing::Bytes(c.request), testing::Bytes(c.answer), c.known);
+        const AnswerFault fault =
+            CheckAnswer(testing::Bytes(c.request), testing::Bytes(c.answer), c.known);
         EXPECT_EQ(FaultName(fault), FaultName(c.fault)) << c.request << " -> " << c.answer;
     }
 }

@@ -21,8 +21,7 @@ void AnswerFramer::Feed(std::string_view bytes) {
 AnswerFramer::Step AnswerFramer::Next(std::string_view& frame) {
     const std::size_t available = buffer_.size() - offset_;
     switch (state_) {
-        case State::Broken:
-            return Step::BadLength;
+        case State::Broken: return Step::BadLength;
         case State::Header: {
             if (available < kBeforeUnit) return Step::NeedMore;
             const int length = GetWord(buffer_, offset_ + 4);

@@ -37,8 +37,9 @@ TEST(AnswerFramer, CutsAnswersByTheirLengthFieldsHoweverTheBytesArrive) {
     EXPECT_EQ(Frames(singleBytes), two);
 
     // The byte count says 20 bytes, the length field 4: the frame ends at 4.
-    EXPECT_EQ(Frames({Bytes("00 01 00 00 00 04 01 03 14 00 00 02 00 00 00 03 01 83 03")}),
-              (std::vector<std::string>{"00 01 00 00 00 04 01 03 14 00", "00 02 00 00 00 03 01 83 03"}));
+    EXPECT_EQ(
+        Frames({Bytes("00 01 00 00 00 04 01 03 14 00 00 02 00 00 00 03 01 83 03")}),
+        (std::vector<std::string>{"00 01 00 00 00 04 01 03 14 00", "00 02 00 00 00 03 01 83 03"}));
 
     std::string longest = Bytes("00 01 00 00 01 01 01 03 FE");  // length 257
     longest.append(254, '\x55');
@@ -47,7 +48,8 @@ TEST(AnswerFramer, CutsAnswersByTheirLengthFieldsHoweverTheBytesArrive) {
 
 TEST(AnswerFramer, LengthOutOfRangeBreaksTheStreamUntilReset) {
     const std::string next = Bytes("00 02 00 00 00 03 01 83 03");
-    for (const char* header : {"00 01 00 00 00 01 01", "00 01 00 00 00 00 01", "00 01 00 00 01 2D 01"}) {
+    for (const char* header :
+         {"00 01 00 00 00 01 01", "00 01 00 00 00 00 01", "00 01 00 00 01 2D 01"}) {
         AnswerFramer framer;
         std::string_view frame;
         framer.Feed(Bytes(header));

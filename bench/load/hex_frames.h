@@ -18,7 +18,8 @@ inline std::string Bytes(std::string_view hex) {
 inline std::string Hex(std::string_view bytes) {
     std::string text;
     char pair[4];
-    for (unsigned char byte : bytes) text.append(pair, std::snprintf(pair, sizeof pair, " %02X", byte));
+    for (unsigned char byte : bytes)
+        text.append(pair, std::snprintf(pair, sizeof pair, " %02X", byte));
     return text.empty() ? text : text.substr(1);
 }
 

@@ -9,8 +9,8 @@ namespace {
 
 constexpr uint64_t kExactBelow = 2048;  // 2^11
 constexpr int kExactBits = 11;
-constexpr int kSubBits = 6;             // 64 buckets per power of two above
-constexpr int kTopBit = 40;             // 2^40 us is twelve days
+constexpr int kSubBits = 6;  // 64 buckets per power of two above
+constexpr int kTopBit = 40;  // 2^40 us is twelve days
 constexpr std::size_t kBucketCount = kExactBelow + (kTopBit - kExactBits + 1) * (1u << kSubBits);
 
 std::size_t BucketOf(uint64_t micros) {

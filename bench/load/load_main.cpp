@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarvik_load: %s\n", result.error.c_str());
         return 1;
     }
-    for (const std::string& fault : result.faults) std::fprintf(stderr, "tarvik_load: %s\n", fault.c_str());
+    for (const std::string& fault : result.faults)
+        std::fprintf(stderr, "tarvik_load: %s\n", fault.c_str());
     std::printf("%s\n", FormatReport(options, result).c_str());
     return result.wrong == 0 && result.missing == 0 ? 0 : 3;
 }

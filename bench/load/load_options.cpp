@@ -89,43 +89,68 @@ ParsedOptions ParseLoadOptions(const std::vector<std::string>& args) {
 
     using Setter = std::function<std::string(const std::string&)>;
     const std::map<std::string, Setter> valued = {
-        {"--host", [&](const std::string& v) { o.host = v; return std::string(); }},
-        {"--port", [&](const std::string& v) {
-             return ReadInt("--port", v, 1, 65535, [&](int64_t n) { o.port = static_cast<int>(n); });
-         }},
-        {"--proto", [&](const std::string& v) {
-             if (v == "tcp") o.transport = Transport::Tcp;
-             else if (v == "udp") o.transport = Transport::Udp;
-             else return std::string("--proto is tcp or udp");
+        {"--host",
+         [&](const std::string& v) {
+             o.host = v;
              return std::string();
          }},
-        {"--fn", [&](const std::string& v) {
-             return ReadInt("--fn", v, 1, 255, [&](int64_t n) { o.shape.function = static_cast<int>(n); });
+        {"--port",
+         [&](const std::string& v) {
+             return ReadInt("--port", v, 1, 65535,
+                            [&](int64_t n) { o.port = static_cast<int>(n); });
          }},
-        {"--qty", [&](const std::string& v) {
-             return ReadInt("--qty", v, 1, 127, [&](int64_t n) { o.shape.quantity = static_cast<int>(n); });
+        {"--proto",
+         [&](const std::string& v) {
+             if (v == "tcp")
+                 o.transport = Transport::Tcp;
+             else if (v == "udp")
+                 o.transport = Transport::Udp;
+             else
+                 return std::string("--proto is tcp or udp");
+             return std::string();
          }},
-        {"--start", [&](const std::string& v) {
-             return ReadInt("--start", v, 0, 65535, [&](int64_t n) { o.shape.start = static_cast<int>(n); });
+        {"--fn",
+         [&](const std::string& v) {
+             return ReadInt("--fn", v, 1, 255,
+                            [&](int64_t n) { o.shape.function = static_cast<int>(n); });
          }},
-        {"--unit", [&](const std::string& v) {
-             return ReadInt("--unit", v, 0, 255, [&](int64_t n) { o.shape.unit = static_cast<int>(n); });
+        {"--qty",
+         [&](const std::string& v) {
+             return ReadInt("--qty", v, 1, 127,
+                            [&](int64_t n) { o.shape.quantity = static_cast<int>(n); });
          }},
-        {"--conns", [&](const std::string& v) {
+        {"--start",
+         [&](const std::string& v) {
+             return ReadInt("--start", v, 0, 65535,
+                            [&](int64_t n) { o.shape.start = static_cast<int>(n); });
+         }},
+        {"--unit",
+         [&](const std::string& v) {
+             return ReadInt("--unit", v, 0, 255,
+                            [&](int64_t n) { o.shape.unit = static_cast<int>(n); });
+         }},
+        {"--conns",
+         [&](const std::string& v) {
              return ReadInt("--conns", v, 1, kMaxConnections,
                             [&](int64_t n) { o.connections = static_cast<int>(n); });
          }},
-        {"--depth", [&](const std::string& v) {
-             return ReadInt("--depth", v, 1, kMaxDepth, [&](int64_t n) { o.depth = static_cast<int>(n); });
+        {"--depth",
+         [&](const std::string& v) {
+             return ReadInt("--depth", v, 1, kMaxDepth,
+                            [&](int64_t n) { o.depth = static_cast<int>(n); });
          }},
-        {"--count", [&](const std::string& v) {
+        {"--count",
+         [&](const std::string& v) {
              return ReadInt("--count", v, 1, static_cast<int64_t>(kMaxCount),
                             [&](int64_t n) { o.count = static_cast<uint64_t>(n); });
          }},
-        {"--timeout-ms", [&](const std::string& v) {
-             return ReadInt("--timeout-ms", v, 1, 60000, [&](int64_t n) { o.timeoutMs = static_cast<int>(n); });
+        {"--timeout-ms",
+         [&](const std::string& v) {
+             return ReadInt("--timeout-ms", v, 1, 60000,
+                            [&](int64_t n) { o.timeoutMs = static_cast<int>(n); });
          }},
-        {"--seconds", [&](const std::string& v) {
+        {"--seconds",
+         [&](const std::string& v) {
              const auto value = DecimalNumber(v);
              if (!value || *value <= 0 || *value > kMaxSeconds) {
                  return "--seconds wants a number above 0 and at most " +
@@ -167,7 +192,8 @@ ParsedOptions ParseLoadOptions(const std::vector<std::string>& args) {
     }
 
     if (!IsLoopbackTarget(o.host)) {
-        parsed.error = "refusing target '" + o.host + "': only 127.0.0.0/8 (or localhost) is allowed";
+        parsed.error =
+            "refusing target '" + o.host + "': only 127.0.0.0/8 (or localhost) is allowed";
         return parsed;
     }
     error = CheckShape(o);

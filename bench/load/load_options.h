@@ -19,14 +19,14 @@ struct LoadOptions {
     Transport transport = Transport::Tcp;
     RequestShape shape;
     int connections = 1;
-    int depth = 1;               // requests in flight per connection
+    int depth = 1;  // requests in flight per connection
     // Send the next `depth` requests only once all of the last ones are
     // answered, as a polling master does; otherwise top up at every answer.
     bool batch = false;
-    uint64_t count = 10000;      // requests in all
-    double seconds = 10.0;       // wall-clock bound of the run
-    int timeoutMs = 1000;        // a request unanswered this long is missing
-    bool prime = true;           // write known values before a read run
+    uint64_t count = 10000;  // requests in all
+    double seconds = 10.0;   // wall-clock bound of the run
+    int timeoutMs = 1000;    // a request unanswered this long is missing
+    bool prime = true;       // write known values before a read run
 };
 
 inline constexpr int kMaxConnections = 64;

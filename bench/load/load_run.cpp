@@ -159,7 +159,8 @@ void LoadRun::Refill(Connection& c) {
     const int sentNow = sendmmsg(c.fd, messages.data(), static_cast<unsigned>(batch), 0);
     const std::size_t accepted = sentNow > 0 ? static_cast<std::size_t>(sentNow) : 0;
     // Datagrams the socket did not take are taken back and sent again later.
-    c.inFlight.erase(c.inFlight.begin() + static_cast<std::ptrdiff_t>(first + accepted), c.inFlight.end());
+    c.inFlight.erase(c.inFlight.begin() + static_cast<std::ptrdiff_t>(first + accepted),
+                     c.inFlight.end());
     c.nextTransactionId = (c.nextTransactionId - static_cast<int>(batch - accepted)) & 0xFFFF;
     result_.sent += accepted;
     if (sentNow < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOBUFS) {
@@ -171,7 +172,8 @@ void LoadRun::Refill(Connection& c) {
 
 void LoadRun::SendTcp(Connection& c) {
     while (c.outOffset < c.out.size()) {
-        const ssize_t n = send(c.fd, c.out.data() + c.outOffset, c.out.size() - c.outOffset, MSG_NOSIGNAL);
+        const ssize_t n =
+            send(c.fd, c.out.data() + c.outOffset, c.out.size() - c.outOffset, MSG_NOSIGNAL);
         if (n > 0) {
             c.outOffset += static_cast<std::size_t>(n);
             continue;
@@ -202,7 +204,8 @@ void LoadRun::ReadTcp(Connection& c) {
         c.framer.Feed(std::string_view(readBuffer_.data(), static_cast<std::size_t>(n)));
         std::string_view frame;
         AnswerFramer::Step step;
-        while ((step = c.framer.Next(frame)) == AnswerFramer::Step::Frame) HandleFrame(c, frame, at);
+        while ((step = c.framer.Next(frame)) == AnswerFramer::Step::Frame)
+            HandleFrame(c, frame, at);
         if (step == AnswerFramer::Step::BadLength) {
             // Nothing after a bad length field can be told apart any more.
             CountWrong("answer with a length field out of range; connection given up");
@@ -227,7 +230,8 @@ void LoadRun::ReadUdp(Connection& c) {
         c.framer.Feed(std::string_view(readBuffer_.data(), static_cast<std::size_t>(n)));
         std::string_view frame;
         AnswerFramer::Step step;
-        while ((step = c.framer.Next(frame)) == AnswerFramer::Step::Frame) HandleFrame(c, frame, at);
+        while ((step = c.framer.Next(frame)) == AnswerFramer::Step::Frame)
+            HandleFrame(c, frame, at);
         if (step == AnswerFramer::Step::BadLength) {
             CountWrong("datagram with a length field out of range");
         } else if (c.framer.Buffered() > 0) {
@@ -237,12 +241,14 @@ void LoadRun::ReadUdp(Connection& c) {
 }
 
 void LoadRun::HandleFrame(Connection& c, std::string_view frame, Clock::time_point at) {
-    const int id = 256 * static_cast<unsigned char>(frame[0]) + static_cast<unsigned char>(frame[1]);
+    const int id =
+        256 * static_cast<unsigned char>(frame[0]) + static_cast<unsigned char>(frame[1]);
     const auto match = std::find_if(c.inFlight.begin(), c.inFlight.end(),
                                     [id](const InFlight& f) { return f.transactionId == id; });
     if (match == c.inFlight.end()) {
         if (std::find(c.expired.begin(), c.expired.end(), id) == c.expired.end()) {
-            CountWrong("answer with transaction identifier " + std::to_string(id) + " that no request has");
+            CountWrong("answer with transaction identifier " + std::to_string(id) +
+                       " that no request has");
         }
         return;
     }
@@ -252,7 +258,8 @@ void LoadRun::HandleFrame(Connection& c, std::string_view frame, Clock::time_poi
     if (fault == AnswerFault::None) {
         ++result_.ok;
     } else {
-        CountWrong("answer to transaction " + std::to_string(id) + ": wrong " + std::string(FaultName(fault)));
+        CountWrong("answer to transaction " + std::to_string(id) + ": wrong " +
+                   std::string(FaultName(fault)));
     }
     c.inFlight.erase(match);
 }
@@ -279,8 +286,8 @@ LoadResult LoadRun::Run() {
     if (!Open()) return std::move(result_);
 
     const Clock::time_point start = Clock::now();
-    const Clock::time_point deadline =
-        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options_.seconds));
+    const Clock::time_point deadline = start + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(options_.seconds));
     for (Connection& c : connections_) Refill(c);
 
     std::vector<epoll_event> events(connections_.size());
@@ -296,7 +303,8 @@ LoadResult LoadRun::Run() {
         if (!anyInFlight && (!anyAlive || result_.sent >= options_.count)) break;
 
         const auto wait = std::min<Clock::duration>(deadline - now, kLongestWait);
-        const int waitMs = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+        const int waitMs =
+            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
         const int ready =
             epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), std::max(1, waitMs));
         for (int i = 0; i < ready; ++i) {

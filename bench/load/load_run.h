@@ -19,9 +19,9 @@ struct LoadResult {
     uint64_t wrong = 0;
     uint64_t missing = 0;  // sent and never answered in time
     double seconds = 0;
-    LatencyHistogram latency;       // of every answer that matched a request
+    LatencyHistogram latency;         // of every answer that matched a request
     std::vector<std::string> faults;  // the first few wrong answers, described
-    std::string error;              // set when no connection could be made
+    std::string error;                // set when no connection could be made
 };
 
 // `knownValues` holds, for reads, the value each register of the range must

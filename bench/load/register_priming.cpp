@@ -19,7 +19,8 @@ using Clock = std::chrono::steady_clock;
 
 // Sends one request and waits for its whole answer; the answer, or an error.
 bool Exchange(int fd, const Packet& request, int timeoutMs, Packet& answer, std::string& error) {
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(request.size())) {
         error = "sending a priming write failed";
         return false;
     }
@@ -37,7 +38,8 @@ bool Exchange(int fd, const Packet& request, int timeoutMs, Packet& answer, std:
             error = "priming write answered with a bad length field";
             return false;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd readable{fd, POLLIN, 0};
         if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
             error = "priming write not answered within " + std::to_string(timeoutMs) + " ms";

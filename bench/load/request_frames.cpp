@@ -22,7 +22,8 @@ int32_t PrimedValue(int address) {
 }
 
 int32_t WrittenValue(int address, uint64_t sequence) {
-    return static_cast<int32_t>((static_cast<uint64_t>(address) * 257u + sequence * 7919u) & 0xFFFFu);
+    return static_cast<int32_t>((static_cast<uint64_t>(address) * 257u + sequence * 7919u) &
+                                0xFFFFu);
 }
 
 Packet BuildRequest(const RequestShape& shape, int transactionId, uint64_t sequence) {
@@ -40,7 +41,8 @@ Packet BuildRequest(const RequestShape& shape, int transactionId, uint64_t seque
             for (int i = 0; i < quantity; ++i) {
                 values[static_cast<std::size_t>(i)] = WrittenValue(shape.start + i, sequence);
             }
-            const std::span<const int32_t> written(values.data(), static_cast<std::size_t>(quantity));
+            const std::span<const int32_t> written(values.data(),
+                                                   static_cast<std::size_t>(quantity));
             return BuildWriteRequest(transactionId, shape.unit, shape.start, written);
         }
         default:  // 3 and 4

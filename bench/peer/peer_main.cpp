@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
     modbus_mapping_t* mapping = ctx ? modbus_mapping_new(0, 0, kRegisters, kRegisters) : nullptr;
     const int listener = mapping ? modbus_tcp_listen(ctx, kBacklog) : -1;
     if (listener < 0) {
-        std::fprintf(stderr, "tarvik_peer: cannot serve 127.0.0.1:%ld: %s\n", port, modbus_strerror(errno));
+        std::fprintf(stderr, "tarvik_peer: cannot serve 127.0.0.1:%ld: %s\n", port,
+                     modbus_strerror(errno));
         if (mapping) modbus_mapping_free(mapping);
         if (ctx) modbus_free(ctx);
         return 1;

@@ -44,8 +44,7 @@ PeakSampler::PeakSampler(std::chrono::milliseconds period)
           while (!stop_) {
               const uint64_t now = ResidentKiB();
               uint64_t seen = peak_.load();
-              while (now > seen && !peak_.compare_exchange_weak(seen, now)) {
-              }
+              while (now > seen && !peak_.compare_exchange_weak(seen, now)) {}
               std::this_thread::sleep_for(period);
           }
       }) {}

@@ -105,7 +105,8 @@ int Fail(const std::string& why) {
 int main(int argc, char* argv[]) {
     Options options;
     if (!ReadOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: tarvik_release_bench [--mib 1..64] [--trace] [--seconds 1..3600]\n");
+        std::fprintf(stderr,
+                     "usage: tarvik_release_bench [--mib 1..64] [--trace] [--seconds 1..3600]\n");
         return 2;
     }
     QCoreApplication app(argc, argv);
@@ -135,17 +136,22 @@ int main(int argc, char* argv[]) {
         return Fail("the connection was not accepted");
 
     // The hold: as many whole requests as the buffer's bound takes.
-    const uint64_t held = uint64_t{static_cast<unsigned>(options.mib)} * 1024 * 1024 / kRequestBytes;
+    const uint64_t held =
+        uint64_t{static_cast<unsigned>(options.mib)} * 1024 * 1024 / kRequestBytes;
     const uint64_t residentBeforeHold = ResidentKiB();
     QElapsedTimer holdClock;
     holdClock.start();
     master.StartSending(0, held);
-    const bool allHeld = RunUntil([&] {
-        return (master.SendingDone() && core.Engine().ReceiveBuffer().size() == held * kRequestBytes) ||
-               data.State() != SocketState::Connected || master.SendFailed();
-    }, 120000);
+    const bool allHeld = RunUntil(
+        [&] {
+            return (master.SendingDone() &&
+                    core.Engine().ReceiveBuffer().size() == held * kRequestBytes) ||
+                   data.State() != SocketState::Connected || master.SendFailed();
+        },
+        120000);
     if (!allHeld || master.SendFailed() || data.State() != SocketState::Connected)
-        return Fail("the hold did not build up: " + std::to_string(core.Engine().ReceiveBuffer().size()) + " bytes held");
+        return Fail("the hold did not build up: " +
+                    std::to_string(core.Engine().ReceiveBuffer().size()) + " bytes held");
     const double holdSeconds = static_cast<double>(holdClock.elapsed()) / 1000.0;
     if (!master.NothingArrived() || core.Dispatcher().PacketsSent() != 0)
         return Fail("answers came while \"Don't answer\" was checked");
@@ -185,8 +191,7 @@ int main(int argc, char* argv[]) {
     const uint64_t peak = sampler.StopKiB();
     const uint64_t kernelPeakKiB = kernelPeak ? PeakResidentKiB() : 0;
     const ReadFigures read = master.FinishReading();
-    const double releaseSeconds =
-        std::chrono::duration<double>(read.lastByte - released).count();
+    const double releaseSeconds = std::chrono::duration<double>(read.lastByte - released).count();
 
     const bool complete = read.answered == total && read.wrong == 0 && read.extraBytes == 0;
     // The kernel's mark sees peaks between two samples: the larger counts.
@@ -200,33 +205,44 @@ int main(int argc, char* argv[]) {
     std::printf("release bench: %d MiB held = %llu requests of function 3, quantity %d; trace %s\n",
                 options.mib, static_cast<unsigned long long>(held), kReleaseQuantity,
                 options.trace ? "on" : "off");
-    std::printf("  hold: built in %.1f s; resident %.1f MiB before it, %.1f MiB with it\n", holdSeconds,
-                MiB(residentBeforeHold), MiB(residentBefore));
-    std::printf("  release: %llu of %llu answers (%.0f MB) in %.2f s, %.0f answers/s; wrong %llu, "
-                "extra bytes %llu; program counted %d sent\n",
-                static_cast<unsigned long long>(read.answered), static_cast<unsigned long long>(total),
-                answerMB, releaseSeconds, releaseSeconds > 0 ? read.answered / releaseSeconds : 0.0,
-                static_cast<unsigned long long>(read.wrong),
-                static_cast<unsigned long long>(read.extraBytes), core.Dispatcher().PacketsSent());
+    std::printf("  hold: built in %.1f s; resident %.1f MiB before it, %.1f MiB with it\n",
+                holdSeconds, MiB(residentBeforeHold), MiB(residentBefore));
+    std::printf(
+        "  release: %llu of %llu answers (%.0f MB) in %.2f s, %.0f answers/s; wrong %llu, "
+        "extra bytes %llu; program counted %d sent\n",
+        static_cast<unsigned long long>(read.answered), static_cast<unsigned long long>(total),
+        answerMB, releaseSeconds, releaseSeconds > 0 ? read.answered / releaseSeconds : 0.0,
+        static_cast<unsigned long long>(read.wrong),
+        static_cast<unsigned long long>(read.extraBytes), core.Dispatcher().PacketsSent());
     if (!read.firstFault.empty()) std::printf("  first wrong: %s\n", read.firstFault.c_str());
-    std::printf("  resident growth over the figure before the release: %+.1f MiB (sampled every 2 ms)",
-                MiB(sampledGrowth));
+    std::printf(
+        "  resident growth over the figure before the release: %+.1f MiB (sampled every 2 ms)",
+        MiB(sampledGrowth));
     if (kernelPeak) std::printf(", %+.1f MiB (kernel's VmHWM)", MiB(growth));
     std::printf("; target < 64 MiB: %s\n", memoryMet ? "met" : "MISSED");
-    std::printf("  event loop: longest stall %.1f ms (%.1f ms of it the loop thread's CPU), p99 %.2f ms, "
-                "%llu over 50 ms, %llu ticks of a 1 ms timer; most CPU between two ticks %.1f ms; "
-                "target < 50 ms: %s\n",
-                gaps.MaxLateMs(), longestGapCpu, gaps.LateP99Ms(),
-                static_cast<unsigned long long>(gaps.CountLateOver(50.0)),
-                static_cast<unsigned long long>(gaps.Count()), busiestGapCpu, stallMet ? "met" : "MISSED");
+    std::printf(
+        "  event loop: longest stall %.1f ms (%.1f ms of it the loop thread's CPU), p99 %.2f ms, "
+        "%llu over 50 ms, %llu ticks of a 1 ms timer; most CPU between two ticks %.1f ms; "
+        "target < 50 ms: %s\n",
+        gaps.MaxLateMs(), longestGapCpu, gaps.LateP99Ms(),
+        static_cast<unsigned long long>(gaps.CountLateOver(50.0)),
+        static_cast<unsigned long long>(gaps.Count()), busiestGapCpu, stallMet ? "met" : "MISSED");
 
     JsonLine json;
-    json.Add("bench", "release").Add("mib", options.mib).Add("trace", options.trace ? "on" : "off")
-        .Add("answers", read.answered).Add("expected", total).Add("wrong", read.wrong)
-        .Add("extra_bytes", read.extraBytes).Add("release_s", releaseSeconds)
-        .Add("resident_before_mib", MiB(residentBefore)).Add("growth_mib", MiB(growth))
+    json.Add("bench", "release")
+        .Add("mib", options.mib)
+        .Add("trace", options.trace ? "on" : "off")
+        .Add("answers", read.answered)
+        .Add("expected", total)
+        .Add("wrong", read.wrong)
+        .Add("extra_bytes", read.extraBytes)
+        .Add("release_s", releaseSeconds)
+        .Add("resident_before_mib", MiB(residentBefore))
+        .Add("growth_mib", MiB(growth))
         .Add("stall_ms_max", gaps.MaxLateMs())
-        .Add("stall_cpu_ms", longestGapCpu).Add("busiest_gap_cpu_ms", busiestGapCpu).Add("stall_ms_p99", gaps.LateP99Ms())
+        .Add("stall_cpu_ms", longestGapCpu)
+        .Add("busiest_gap_cpu_ms", busiestGapCpu)
+        .Add("stall_ms_p99", gaps.LateP99Ms())
         .Add("stalls_over_50ms", gaps.CountLateOver(50.0));
     std::printf("%s\n", json.Text().c_str());
     if (!complete) return 3;

@@ -62,7 +62,8 @@ std::string ExpectedAnswer(uint64_t index, const std::vector<uint16_t>& register
     out += '\x01';
     out += '\x03';
     out += static_cast<char>(2 * kReleaseQuantity);
-    for (int i = 0; i < kReleaseQuantity; ++i) PutWord(out, registers.at(static_cast<std::size_t>(i)));
+    for (int i = 0; i < kReleaseQuantity; ++i)
+        PutWord(out, registers.at(static_cast<std::size_t>(i)));
     return out;
 }
 
@@ -102,7 +103,8 @@ void ReleaseMaster::StartSending(uint64_t first, uint64_t count) {
     if (sender_.joinable()) sender_.join();
     sender_ = std::thread([this, first, count] {
         for (uint64_t at = first; at < first + count; at += kRequestsPerPiece) {
-            const std::string piece = ReleaseRequests(at, std::min(kRequestsPerPiece, first + count - at));
+            const std::string piece =
+                ReleaseRequests(at, std::min(kRequestsPerPiece, first + count - at));
             if (!SendAll(fd_, piece.data(), piece.size())) {
                 sendFailed_ = true;
                 break;
@@ -136,7 +138,8 @@ void ReleaseMaster::Read(uint64_t total, std::vector<uint16_t> registers,
         const auto now = std::chrono::steady_clock::now();
         if (index >= total) {
             // Everything came: listen a little longer for anything more.
-            if (quietUntil == std::chrono::steady_clock::time_point{}) quietUntil = now + std::chrono::milliseconds(300);
+            if (quietUntil == std::chrono::steady_clock::time_point{})
+                quietUntil = now + std::chrono::milliseconds(300);
             if (now >= quietUntil) break;
         } else if (now >= deadline) {
             break;
@@ -159,10 +162,10 @@ void ReleaseMaster::Read(uint64_t total, std::vector<uint16_t> registers,
             const bool right = size == expected.size() && Word(frame) == (index & 0xFFFF) &&
                                std::memcmp(frame + 2, expected.data() + 2, size - 2) == 0;
             if (!right && figures_.wrong++ == 0) {
-                figures_.firstFault = "answer " + std::to_string(index) + ": id " +
-                                      std::to_string(Word(frame)) + ", " + std::to_string(size) +
-                                      " bytes, function " +
-                                      std::to_string(size > 7 ? static_cast<unsigned char>(frame[7]) : 0);
+                figures_.firstFault =
+                    "answer " + std::to_string(index) + ": id " + std::to_string(Word(frame)) +
+                    ", " + std::to_string(size) + " bytes, function " +
+                    std::to_string(size > 7 ? static_cast<unsigned char>(frame[7]) : 0);
             }
             at += size;
             ++index;
@@ -188,7 +191,8 @@ ReadFigures ReleaseMaster::FinishReading() {
 
 bool ReleaseMaster::NothingArrived() const {
     char byte = 0;
-    return ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    return ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) < 0 &&
+           (errno == EAGAIN || errno == EWOULDBLOCK);
 }
 
 }  // namespace tarvik::bench

@@ -27,8 +27,8 @@ std::string ReleaseRequests(uint64_t first, uint64_t count);
 std::string ExpectedAnswer(uint64_t index, const std::vector<uint16_t>& registers);
 
 struct ReadFigures {
-    uint64_t answered = 0;  // frames read back
-    uint64_t wrong = 0;     // frames that were not the expected answer
+    uint64_t answered = 0;    // frames read back
+    uint64_t wrong = 0;       // frames that were not the expected answer
     uint64_t extraBytes = 0;  // bytes after the last expected answer
     std::string firstFault;   // what the first wrong frame was
     std::chrono::steady_clock::time_point lastByte{};

@@ -10,11 +10,11 @@
 namespace tarvik::bench {
 
 struct HostOptions {
-    int port = 0;              // 0: the system picks a free one
+    int port = 0;  // 0: the system picks a free one
     bool udp = false;
-    bool trace = true;         // false: "Show raw data" and "Show reads" cleared
-    double seconds = 7200.0;   // the host ends itself after this long
-    int settleMs = 500;        // start-up work after showing is not measured
+    bool trace = true;        // false: "Show raw data" and "Show reads" cleared
+    double seconds = 7200.0;  // the host ends itself after this long
+    int settleMs = 500;       // start-up work after showing is not measured
 };
 
 inline constexpr double kMaxHostSeconds = 24.0 * 3600.0;

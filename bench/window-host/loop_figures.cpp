@@ -46,8 +46,8 @@ void PerSecondPeak::Add(double atMs) {
 }
 
 void Staleness::Observe(double nowMs, int64_t shown, int64_t truth) {
-    const bool passed = looked_ && std::min(lastTruth_, truth) <= shown &&
-                        shown <= std::max(lastTruth_, truth);
+    const bool passed =
+        looked_ && std::min(lastTruth_, truth) <= shown && shown <= std::max(lastTruth_, truth);
     if (!looked_ || shown == truth || passed) lastRight_ = nowMs;
     maxStale_ = std::max(maxStale_, nowMs - lastRight_);
     looked_ = true;

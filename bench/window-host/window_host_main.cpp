@@ -39,7 +39,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (!parsed.options) {
-        std::fprintf(stderr, "tarvik_window_host: %s\n%s", parsed.error.c_str(), HostUsage().c_str());
+        std::fprintf(stderr, "tarvik_window_host: %s\n%s", parsed.error.c_str(),
+                     HostUsage().c_str());
         return 2;
     }
     const HostOptions options = *parsed.options;

@@ -1,7 +1,7 @@
 #include "bench/window-host/window_probes.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QMetaEnum>
@@ -12,8 +12,8 @@
 #include <functional>
 
 #include "ui/debug_list_model.h"
-#include "ui/window_face.h"
 #include "ui/status_bar_widget.h"
+#include "ui/window_face.h"
 
 namespace tarvik::bench {
 namespace {
@@ -28,14 +28,16 @@ uint64_t ResidentKiB() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return 0;
     for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').front().toULongLong();
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toULongLong();
     }
     return 0;
 }
 
 uint64_t OpenDescriptors() {
     // Less the one this listing itself holds open.
-    const auto count = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
+    const auto count =
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
     return count > 0 ? static_cast<uint64_t>(count - 1) : 0;
 }
 
@@ -118,8 +120,8 @@ std::string TimedApplication::BusiestEvents(std::size_t count) const {
         std::snprintf(figures, sizeof figures, "=%.0f ms (%llu, %llu over 1 ms)", spent.totalMs,
                       static_cast<unsigned long long>(spent.count),
                       static_cast<unsigned long long>(spent.overOneMs));
-        ranked.emplace_back(spent.totalMs,
-                            EventName(what.first, static_cast<QEvent::Type>(what.second)) + figures);
+        ranked.emplace_back(
+            spent.totalMs, EventName(what.first, static_cast<QEvent::Type>(what.second)) + figures);
     }
     std::sort(ranked.begin(), ranked.end(), std::greater<>());
     std::string text;
@@ -144,8 +146,9 @@ WindowProbes::WindowProbes(TimedApplication& app, WindowFace& program)
 
 void WindowProbes::Start() {
     StatusBarWidget& bar = *program_.Window().StatusBar();
-    app_.StartMeasuring(program_.Window().DebugListView()->viewport(),
-                        {bar.Panel(kConnectionPanel), bar.Panel(kReceivedPanel), bar.Panel(kSentPanel)});
+    app_.StartMeasuring(
+        program_.Window().DebugListView()->viewport(),
+        {bar.Panel(kConnectionPanel), bar.Panel(kReceivedPanel), bar.Panel(kSentPanel)});
     startedMs_ = app_.NowMs();
     lastProbeMs_ = startedMs_;
     lastSendMs_ = -1.0;
@@ -166,7 +169,8 @@ void WindowProbes::ProbeTick() {
     StatusBarWidget& bar = *program_.Window().StatusBar();
     received_.Observe(now, bar.Panel(kReceivedPanel)->text().toLongLong(),
                       program_.Core().Engine().PacketsReceived());
-    sent_.Observe(now, bar.Panel(kSentPanel)->text().toLongLong(), program_.Core().Dispatcher().PacketsSent());
+    sent_.Observe(now, bar.Panel(kSentPanel)->text().toLongLong(),
+                  program_.Core().Dispatcher().PacketsSent());
 }
 
 void WindowProbes::SendTick() {

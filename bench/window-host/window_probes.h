@@ -29,7 +29,8 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Figures start afresh from now on.
-    void StartMeasuring(const QWidget* listViewport, const std::vector<const QWidget*>& statusPanels);
+    void StartMeasuring(const QWidget* listViewport,
+                        const std::vector<const QWidget*>& statusPanels);
     bool Measuring() const { return measuring_; }
     double NowMs() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e6; }
     // Number of the outermost event now being delivered.

@@ -30,7 +30,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
     return count;
 }
 
@@ -48,7 +49,8 @@ TEST(HeadlessProgram, ServesAMasterTracesOnStandardOutputAndSigtermEndsWithZero)
     master.Close();
     // Listening after the start, after the probe, after the master.
     const auto until = std::chrono::steady_clock::now() + 5s;
-    while (Count(program.Stdout(), "Listening at port") < 3 && std::chrono::steady_clock::now() < until)
+    while (Count(program.Stdout(), "Listening at port") < 3 &&
+           std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(20ms);
     ASSERT_EQ(Count(program.Stdout(), "Listening at port"), 3u) << program.Stdout();
     EXPECT_EQ(program.Terminate(20s), 0);
@@ -60,11 +62,13 @@ TEST(HeadlessProgram, ServesAMasterTracesOnStandardOutputAndSigtermEndsWithZero)
     const std::regex time("^(## )?\\d\\d:\\d\\d:\\d\\d "), peer("127\\.0\\.0\\.1:\\d+");
     std::vector<std::string> shown;
     for (const std::string& line : Lines(program.Stdout()))
-        shown.push_back(std::regex_replace(std::regex_replace(line, time, "$1T "), peer, "127.0.0.1:P"));
+        shown.push_back(
+            std::regex_replace(std::regex_replace(line, time, "$1T "), peer, "127.0.0.1:P"));
     const std::string p = std::to_string(port);
     const std::vector<std::string> expected{
         "## T Role: TCP server on port " + p,
-        "## T Options: Show raw data on, Show reads on, Don't answer off, Delay answer off (200 msec)",
+        "## T Options: Show raw data on, Show reads on, Don't answer off, Delay answer off (200 "
+        "msec)",
         "## T Listening at port " + p,
         "## T Connected to 127.0.0.1:P",  // the probe
         "## T Listening at port " + p,
@@ -87,7 +91,8 @@ TEST(HeadlessProgram, EndsByItselfWithItsStatusAndSaysWhy) {
     const int taken = PickFreeTcpPort(), free = PickFreeTcpPort();
     ProgramProcess holder(TARVIK_PROGRAM, ServerIni(taken));  // another emulator on the port
     ASSERT_TRUE(holder.WaitUntilListening(taken, 30s));
-    Launch badRegisters = Headless({"--registers", "bad.csv"});  // the command line wins over the file
+    Launch badRegisters =
+        Headless({"--registers", "bad.csv"});  // the command line wins over the file
     badRegisters.prepare = [](const std::string& folder) {
         std::ofstream(folder + "/bad.csv") << "table,index,value\nholding,6,70000\n";
     };
@@ -101,14 +106,24 @@ TEST(HeadlessProgram, EndsByItselfWithItsStatusAndSaysWhy) {
     } cases[] = {
         {"all ports taken", ServerIni(taken), Headless(), 1, {"All sockets are busy!\n"}},
         // TEST-NET-1: never an address of this machine.
-        {"foreign bind address", ServerIni(free, "BindAddress=192.0.2.1\r\n"), Headless(), 1,
-         {"BindAddress=192.0.2.1", "All sockets are busy!"}, 2},
+        {"foreign bind address",
+         ServerIni(free, "BindAddress=192.0.2.1\r\n"),
+         Headless(),
+         1,
+         {"BindAddress=192.0.2.1", "All sockets are busy!"},
+         2},
         // Qt's own lines may come first.
         {"window without a display", ServerIni(free), Launch{}, 2, {"no display", "--headless"}, 0},
-        {"--config unreadable", ServerIni(free), Headless({"--config", "/nonexistent/x.ini"}), 2,
+        {"--config unreadable",
+         ServerIni(free),
+         Headless({"--config", "/nonexistent/x.ini"}),
+         2,
          {"/nonexistent/x.ini"}},
         {"unknown option", ServerIni(free), Headless({"--bogus"}), 2, {"Usage:"}, 0},
-        {"bad registers file", ServerIni(free, "[Options]\r\nRegistersFile=regs.csv\r\n"), badRegisters, 2,
+        {"bad registers file",
+         ServerIni(free, "[Options]\r\nRegistersFile=regs.csv\r\n"),
+         badRegisters,
+         2,
          {"line 2"}},
     };
     for (const auto& c : cases) {
@@ -252,11 +267,13 @@ TEST(HeadlessProgram, TraceFileKeepsEveryLineDatedAndTurnsOverAtItsLimit) {
     EXPECT_LT(older.size(), (1u << 20) + 200) << "turned over at the first line end past the limit";
     EXPECT_EQ(older.back(), '\n');
     const std::string all = older + newer;
-    EXPECT_EQ(Count(all, "Read Input Registers"), 2u * requests) << "request and answer lines, none lost";
+    EXPECT_EQ(Count(all, "Read Input Registers"), 2u * requests)
+        << "request and answer lines, none lost";
     EXPECT_EQ(Count(all, "trace lines lost"), 0u);
     for (const std::string& line : Lines(all)) {
         if (line.empty()) continue;
-        ASSERT_TRUE(line.size() > 20 && line[4] == '-' && line[7] == '-' && line[10] == ' ' && line[13] == ':')
+        ASSERT_TRUE(line.size() > 20 && line[4] == '-' && line[7] == '-' && line[10] == ' ' &&
+                    line[13] == ':')
             << line;
     }
 }
@@ -274,16 +291,19 @@ TEST(HeadlessProgram, StandardOutputNobodyReadsNeverStallsTheAnswers) {
     master.Close();
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(program.Terminate(20s), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << "queued lines abandoned within a second";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s)
+        << "queued lines abandoned within a second";
 }
 
 TEST(HeadlessProgram, RegistersFileLoadsBeforeThePortOpens) {
     const int port = PickFreeTcpPort();
     Launch good = Headless();
     good.prepare = [](const std::string& folder) {
-        std::ofstream(folder + "/regs.csv") << "table,index,value\r\nholding,6,1234\r\ninput,0,65535\r\n";
+        std::ofstream(folder + "/regs.csv")
+            << "table,index,value\r\nholding,6,1234\r\ninput,0,65535\r\n";
     };
-    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port, "[Options]\r\nRegistersFile=regs.csv\r\n"), good);
+    ProgramProcess program(TARVIK_PROGRAM,
+                           ServerIni(port, "[Options]\r\nRegistersFile=regs.csv\r\n"), good);
     ASSERT_TRUE(program.WaitUntilListening(port, 30s)) << program.Stderr();
     TcpMaster master;
     ASSERT_TRUE(master.Connect(port));

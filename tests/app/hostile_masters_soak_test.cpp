@@ -35,7 +35,8 @@ Packet RandomFrame(std::mt19937& rng, int transaction) {
     const int function = functions[rng() % std::size(functions)];
     const int quantity = static_cast<int>(rng() % 140);
     Packet pdu = ByteOf(function) + PutWord(static_cast<int>(rng() % 2100)) + PutWord(quantity);
-    if (function == 16 || function == 15) pdu += ByteOf(2 * quantity) + RandomBytes(rng, 2 * quantity);
+    if (function == 16 || function == 15)
+        pdu += ByteOf(2 * quantity) + RandomBytes(rng, 2 * quantity);
     return Frame(transaction, static_cast<int>(rng() % 256), pdu);
 }
 
@@ -47,7 +48,8 @@ void WellBehavedMasterIsServedExactly(int port) {
     ASSERT_TRUE(master.Connect(port));
     const Packet values = Bytes("00 0A 00 14 FF FF");
     const std::pair<Packet, const char*> exchanges[] = {
-        {WriteMultipleRequest(1, 100, values), "00 01 00 00 00 0D 01 10 00 64 00 03 06 00 0A 00 14 FF FF"},
+        {WriteMultipleRequest(1, 100, values),
+         "00 01 00 00 00 0D 01 10 00 64 00 03 06 00 0A 00 14 FF FF"},
         {ReadRequest(2, 3, 100, 3), "00 02 00 00 00 09 01 03 06 00 0A 00 14 FF FF"},
         {WriteSingleRequest(3, 101, 0x1234), "00 03 00 00 00 06 01 06 00 65 12 34"},
         {ReadRequest(4, 3, 101, 1), "00 04 00 00 00 05 01 03 02 12 34"},
@@ -141,7 +143,8 @@ TEST(HostileMasters, TcpSoakLeavesTheProgramServingAndItsDescriptorsFlat) {
 
 TEST(HostileMasters, UdpSendersEachGetTheirOwnAnswersAndCutDatagramsDoNoHarm) {
     const int port = PickFreeUdpPort();
-    ProgramProcess program(TARVIK_PROGRAM, ServerIni(std::to_string(port) + "=Soak,U\r\n"), Headless({"--quiet"}));
+    ProgramProcess program(TARVIK_PROGRAM, ServerIni(std::to_string(port) + "=Soak,U\r\n"),
+                           Headless({"--quiet"}));
     // Wait until the endpoint answers a probe.
     UdpMaster probe;
     bool up = false;
@@ -151,8 +154,7 @@ TEST(HostileMasters, UdpSendersEachGetTheirOwnAnswersAndCutDatagramsDoNoHarm) {
     }
     ASSERT_TRUE(up);
     std::this_thread::sleep_for(300ms);
-    while (probe.Receive(50ms)) {
-    }
+    while (probe.Receive(50ms)) {}
     const int descriptorsBefore = program.OpenDescriptors();
 
     std::vector<std::unique_ptr<UdpMaster>> senders;

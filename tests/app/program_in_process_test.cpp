@@ -3,8 +3,8 @@
 // show, and the window colour.
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPalette>
 #include <QTemporaryDir>
@@ -135,8 +135,9 @@ TEST_F(ProgramWithMaster, SecondMasterResetsTheCountersAndTheWindowGoesRedWhenIt
     EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kColourConnected; }));
 
     second.Close();
-    EXPECT_TRUE(WaitUntil([&] { return under.ConnectionPanel() == "Listening at port " + std::to_string(port); }))
-        << under.ConnectionPanel();
+    EXPECT_TRUE(WaitUntil([&] {
+        return under.ConnectionPanel() == "Listening at port " + std::to_string(port);
+    })) << under.ConnectionPanel();
     EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kColourNotConnected; }));
     EXPECT_EQ(Background(window), QColor(255, 0, 0));
     // The counts stay until the next master is accepted.
@@ -158,7 +159,8 @@ TEST_F(ProgramWithMaster, RegistersLoadedBackAreShownAndTheDebugListSavesAsShown
     tables.HoldingRegisters[1] = 2;
     ASSERT_TRUE(LoadRegistersWithMessage(&window, file, tables));
     window.ShowRegistersAgain();
-    EXPECT_EQ(window.HoldingList()->item(0)->text(), QStringLiteral("40001: 0")) << "entries not in the file are 0";
+    EXPECT_EQ(window.HoldingList()->item(0)->text(), QStringLiteral("40001: 0"))
+        << "entries not in the file are 0";
     EXPECT_TRUE(window.HoldingBitBox(2)->isChecked() && !window.HoldingBitBox(3)->isChecked())
         << "the pane shows 0x1234 of register 0";
 
@@ -187,9 +189,10 @@ TEST_F(ProgramWithMaster, HeadlessTraceLinesAreTheLinesTheDebugListShows) {
     ASSERT_TRUE(other.Connect(headlessPort));
     ASSERT_TRUE(headless.WaitForStdout("## ", std::chrono::seconds(5)));
 
-    const Packet traffic = WriteMultipleRequest(1, 3, Bytes("00 05 FF 00")) + ReadRequest(2, 3, 0, 5) +
-                          ReadRequest(3, 4, 2046, 4) + Frame(4, 1, Bytes("2B 0E")) + Frame(5, 0, "") +
-                          WriteSingleRequest(6, 9, 0xBEEF);
+    const Packet traffic = WriteMultipleRequest(1, 3, Bytes("00 05 FF 00")) +
+                           ReadRequest(2, 3, 0, 5) + ReadRequest(3, 4, 2046, 4) +
+                           Frame(4, 1, Bytes("2B 0E")) + Frame(5, 0, "") +
+                           WriteSingleRequest(6, 9, 0xBEEF);
     under.Core().Trace().Clear();
     master.Send(traffic);
     ASSERT_TRUE(other.Send(traffic));
@@ -209,7 +212,8 @@ TEST_F(ProgramWithMaster, HeadlessTraceLinesAreTheLinesTheDebugListShows) {
     ASSERT_EQ(printed.size(), shown.size());
     for (std::size_t i = 0; i < shown.size(); ++i) {
         if (shown[i].find("2046") != std::string::npos && shown[i].rfind("-> ", 0) == 0) continue;
-        if (shown[i].rfind("-> Raw", 0) == 0 && shown[i].find(" 04 08 ") != std::string::npos) continue;
+        if (shown[i].rfind("-> Raw", 0) == 0 && shown[i].find(" 04 08 ") != std::string::npos)
+            continue;
         EXPECT_EQ(printed[i], shown[i]) << "line " << i;
     }
 }

@@ -52,15 +52,16 @@ TEST(ProgramStartUp, ClientModeKeepsThePlainCaptionAndConnectsOut) {
     QTcpServer master;
     ASSERT_TRUE(master.listen(QHostAddress::LocalHost, 0));
     const std::string port = std::to_string(master.serverPort());
-    ProgramUnderTest under("[General]\r\nSocketServer=0\r\nRemoteHost=127.0.0.1\r\nRemotePort=" + port +
-                           "\r\n");
+    ProgramUnderTest under(
+        "[General]\r\nSocketServer=0\r\nRemoteHost=127.0.0.1\r\nRemotePort=" + port + "\r\n");
 
     EXPECT_EQ(under.Outcome(), StartOutcome::Running);
     EXPECT_EQ(under.Title(), "Tarvik Slave Emulator");
     EXPECT_EQ(under.ConnectionPanel(), "Trying to connect to 127.0.0.1:" + port);
     // Served once connected: the client role's own tests.
     ASSERT_TRUE(WaitUntil([&] { return master.hasPendingConnections(); }));
-    EXPECT_TRUE(WaitUntil([&] { return under.ConnectionPanel() == "Connected to 127.0.0.1:" + port; }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return under.ConnectionPanel() == "Connected to 127.0.0.1:" + port; }));
     EXPECT_TRUE(WaitUntil([&] { return under.Window().BackColor() == kColourConnected; }));
 }
 
@@ -87,7 +88,8 @@ TEST(ProgramStartUp, SimulatePatHidesBothRegisterPanesAndServesCannedReads) {
 // watchdog ends the box should the click go astray, so the test cannot hang.
 int PressOk(QMessageBox& box) {
     QTimer::singleShot(0, &box, [&box] {
-        if (QAbstractButton* ok = box.button(QMessageBox::Ok)) QTest::mouseClick(ok, Qt::LeftButton);
+        if (QAbstractButton* ok = box.button(QMessageBox::Ok))
+            QTest::mouseClick(ok, Qt::LeftButton);
     });
     QTimer watchdog;
     watchdog.setSingleShot(true);
@@ -106,7 +108,7 @@ TEST(ProgramStartUp, EveryPortTakenOrNoneListedReportsBusyAndTheBoxClosesWithOk)
     EXPECT_EQ(under.Outcome(), StartOutcome::AllSocketsBusy);
     EXPECT_EQ(under.Title(), "Tarvik Slave Emulator");
     for (const std::string& ini : {ServerIni(""), std::string("[General]\r\nSocketServer=1\r\n"),
-                                  ServerIni("; 502=Main\r\n\r\n")}) {
+                                   ServerIni("; 502=Main\r\n\r\n")}) {
         EXPECT_EQ(ProgramUnderTest(ini).Outcome(), StartOutcome::AllSocketsBusy) << ini;
     }
 

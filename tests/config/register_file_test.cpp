@@ -23,13 +23,16 @@ RegisterValues Sample() {
 TEST(RegisterFile, WritesOnlyNonZeroEntriesHoldingFirstAndReadsThemBack) {
     EXPECT_EQ(FormatRegisterFile(RegisterValues{}), "table,index,value\n");
     const std::string text = FormatRegisterFile(Sample());
-    EXPECT_EQ(text, "table,index,value\nholding,0,1\nholding,100,40001\nholding,2047,65535\ninput,7,30001\n");
+    EXPECT_EQ(
+        text,
+        "table,index,value\nholding,0,1\nholding,100,40001\nholding,2047,65535\ninput,7,30001\n");
     // Windows files, blank lines and blanks around fields read the same.
-    for (const std::string& same : {text,
-                                    "\xEF\xBB\xBFtable,index,value\r\nholding,100,40001\r\ninput,7,30001\r\n"
-                                    "holding,0,1\r\nholding,2047,65535"s,
-                                    "\n \t\ntable , index,\tvalue\n\nholding, 0100 ,40001\ninput,7,30001\n"
-                                    "holding,0,00001\n\n  holding ,2047,65535\ninput,8,0\n\n"s}) {
+    for (const std::string& same :
+         {text,
+          "\xEF\xBB\xBFtable,index,value\r\nholding,100,40001\r\ninput,7,30001\r\n"
+          "holding,0,1\r\nholding,2047,65535"s,
+          "\n \t\ntable , index,\tvalue\n\nholding, 0100 ,40001\ninput,7,30001\n"
+          "holding,0,00001\n\n  holding ,2047,65535\ninput,8,0\n\n"s}) {
         SCOPED_TRACE(::testing::PrintToString(same));
         const RegisterFileResult read = ParseRegisterFile(same, "r.csv");
         ASSERT_TRUE(read.ok) << read.error;

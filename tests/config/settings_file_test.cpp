@@ -20,7 +20,9 @@ using namespace std::string_literals;
 using testing::SettingsOf;
 
 TEST(ReadSetting, FollowsTheProfileReaderContract) {
-    const struct { const char *content, *section, *key, *value; } cases[] = {
+    const struct {
+        const char *content, *section, *key, *value;
+    } cases[] = {
         // names trimmed and matched without regard to case
         {"  [ GENERAL ] main\r\n\t SocketServer \t= 1\r\n", " general ", "SOCKETSERVER ", "1"},
         // value trimmed, one pair of quotes removed, nothing stripped as a comment
@@ -51,7 +53,8 @@ TEST(ReadSetting, FollowsTheProfileReaderContract) {
 
 TEST(ReadSetting, CutsValuesAndDefaultsTo2047AndFindSettingTellsAMissingKeyFromAnEmptyOne) {
     const std::string exact(2047, 'a');
-    const SettingsFile settings = SettingsOf("[General]\r\nRemoteHost=" + exact + "tail\r\nRemotePort=\r\n");
+    const SettingsFile settings =
+        SettingsOf("[General]\r\nRemoteHost=" + exact + "tail\r\nRemotePort=\r\n");
     EXPECT_EQ(settings.ReadSetting("General", "RemoteHost", ""), exact);
     EXPECT_EQ(settings.ReadSetting("General", "Missing", std::string(3000, 'a')), exact);
     EXPECT_EQ(settings.FindSetting("General", "RemoteHost"), exact);
@@ -63,14 +66,19 @@ TEST(ReadSetting, CutsValuesAndDefaultsTo2047AndFindSettingTellsAMissingKeyFromA
 // maxLength blanks. Nothing past them may have been written.
 std::string Section(const SettingsFile& settings, int32_t maxLength = 10240) {
     std::string buffer(static_cast<std::size_t>(maxLength), ' ');
-    const auto count = static_cast<std::size_t>(settings.ReadSection("LocalPorts", buffer, maxLength));
+    const auto count =
+        static_cast<std::size_t>(settings.ReadSection("LocalPorts", buffer, maxLength));
     EXPECT_EQ(buffer.size(), static_cast<std::size_t>(maxLength));
     EXPECT_EQ(buffer.find_first_not_of(' ', count), std::string::npos);
     return buffer.substr(0, count);
 }
 
 TEST(ReadSection, CopiesTheLinesOfTheFirstMatchingSectionEachWithANulWhileTheyFit) {
-    const struct { const char* content; std::string lines; int32_t maxLength = 10240; } cases[] = {
+    const struct {
+        const char* content;
+        std::string lines;
+        int32_t maxLength = 10240;
+    } cases[] = {
         // upper-cased name match; blanks count; text after "]" ignored
         {"[ LocalPorts ]\r\n502\r\n", ""},
         {" [LocalPorts]\r\n502\r\n", ""},
@@ -79,14 +87,27 @@ TEST(ReadSection, CopiesTheLinesOfTheFirstMatchingSectionEachWithANulWhileTheyFi
         {"502\r\n[General]\r\nA=1\r\n[LocalPorts]\r\n503\r\n[Other]\r\n504\r\n", "503\0"s},
         {"[LocalPorts]\r\n502=First\r\n[LocalPorts]\r\n503=Second\r\n", "502=First\0"s},
         // comments and empty lines skipped without ending the list
-        {"[LocalPorts]\r\n502=Main\r\n; 502=old\r\n\r\n503=Backup\r\n", "502=Main\0" "503=Backup\0"s},
+        {"[LocalPorts]\r\n502=Main\r\n; 502=old\r\n\r\n503=Backup\r\n",
+         "502=Main\0"
+         "503=Backup\0"s},
         // every other line unchanged
         {"[LocalPorts]\r\n  502 = Main \r\n ;x\r\n\tT\r\n[no bracket\r\n",
-         "  502 = Main \0" " ;x\0" "\tT\0" "[no bracket\0"s},
+         "  502 = Main \0"
+         " ;x\0"
+         "\tT\0"
+         "[no bracket\0"s},
         // any line end, no last line end, a byte-order mark
-        {"[LocalPorts]\r502=Main\r503", "502=Main\0" "503\0"s},
-        {"\xEF\xBB\xBF[LocalPorts]\n502\n\n;x\n503\n[General]\nA=1\n", "502\0" "503\0"s},
-        {"[LocalPorts]\n\r502\r\n\xEF\xBB\xBF" "503\n", "502\0" "\xEF\xBB\xBF" "503\0"s},
+        {"[LocalPorts]\r502=Main\r503",
+         "502=Main\0"
+         "503\0"s},
+        {"\xEF\xBB\xBF[LocalPorts]\n502\n\n;x\n503\n[General]\nA=1\n",
+         "502\0"
+         "503\0"s},
+        {"[LocalPorts]\n\r502\r\n\xEF\xBB\xBF"
+         "503\n",
+         "502\0"
+         "\xEF\xBB\xBF"
+         "503\0"s},
         // only one whole leading mark is skipped
         {"\xEF\xBB\xBF\xEF\xBB\xBF[LocalPorts]\n502\n", ""},
         {"\xEF\xBB[LocalPorts]\n502\n", ""},
@@ -102,7 +123,9 @@ TEST(ReadSection, CopiesTheLinesOfTheFirstMatchingSectionEachWithANulWhileTheyFi
     }
     // A buffer shorter than the length it claims is never written past.
     std::string buffer(6, ' ');
-    EXPECT_EQ(SettingsOf("[LocalPorts]\r\n502\r\n503=Backup\r\n").ReadSection("LocalPorts", buffer, 10240), 4);
+    EXPECT_EQ(SettingsOf("[LocalPorts]\r\n502\r\n503=Backup\r\n")
+                  .ReadSection("LocalPorts", buffer, 10240),
+              4);
     EXPECT_EQ(buffer, "502\0  "s);
 }
 
@@ -122,7 +145,8 @@ TEST(SettingsFile, IsReadOnceFromItsPathWhoseFolderResolvesOtherFiles) {
     EXPECT_EQ(settings.ReadSetting("General", "RemoteHost", ""), "plc");
     EXPECT_EQ(ReadLocalPorts(settings), "502=Main\0"s);
     EXPECT_EQ(settings.AppFolder(), folder.Path());
-    EXPECT_EQ(ResolveBesideSettings(settings, "trace/today.log"), folder.Path() + "trace/today.log");
+    EXPECT_EQ(ResolveBesideSettings(settings, "trace/today.log"),
+              folder.Path() + "trace/today.log");
     EXPECT_EQ(ResolveBesideSettings(settings, "/var/log/t.log"), "/var/log/t.log");
     EXPECT_EQ(ResolveBesideSettings(settings, ""), "");
 
@@ -145,7 +169,11 @@ TEST(ReadSmallFile, ReadsRegularFilesUpToTheLimitThroughLinksAndNothingElse) {
     std::filesystem::create_directory(at + "folder");
     std::filesystem::create_symlink("/dev/zero", at + "zero");
     ASSERT_EQ(::mkfifo((at + "pipe").c_str(), 0600), 0);
-    const struct { std::string path; std::size_t limit; const char* textOrReason; } cases[] = {
+    const struct {
+        std::string path;
+        std::size_t limit;
+        const char* textOrReason;
+    } cases[] = {
         {at + "eight", 8, "12345678"},
         {at + "link", 8, "12345678"},
         {at + "eight", 7, "larger than 7 bytes"},

@@ -21,14 +21,18 @@ TEST(ReadStartupSettings, ReadsTheGeneralKeysAndInServerModeThePortList) {
     for (const char* value : {"1", "0", "01", "true", "1.0", ""}) {
         SCOPED_TRACE(value);
         const bool on = value == "1"s;
-        const StartupSettings s = ReadStartupSettings(SettingsOf(
-            "[General]\nSocketServer="s + value + "\nSimulatePAT=" + value + "\nStandardWriteAnswer=" + value +
-            "\nRemoteHost=10.0.0.5\nRemotePort=1502.5abc\nBindAddress = 127.0.0.1\n\n"
-            "[LocalPorts]\n502=Main\n; 600=old\n503\n504=Test,U\n"));
+        const StartupSettings s = ReadStartupSettings(
+            SettingsOf("[General]\nSocketServer="s + value + "\nSimulatePAT=" + value +
+                       "\nStandardWriteAnswer=" + value +
+                       "\nRemoteHost=10.0.0.5\nRemotePort=1502.5abc\nBindAddress = 127.0.0.1\n\n"
+                       "[LocalPorts]\n502=Main\n; 600=old\n503\n504=Test,U\n"));
         EXPECT_EQ(s.SocketServer, on);
         EXPECT_EQ(s.SimulatePAT, on);
         EXPECT_EQ(s.StandardWriteAnswer, on);
-        EXPECT_EQ(s.LocalPorts, on ? "502=Main\0" "503\0" "504=Test,U\0"s : "");
+        EXPECT_EQ(s.LocalPorts, on ? "502=Main\0"
+                                     "503\0"
+                                     "504=Test,U\0"s
+                                   : "");
         EXPECT_EQ(s.RemoteHost, "10.0.0.5");
         EXPECT_EQ(s.RemotePort, 1502);  // leading number, halves to even
         EXPECT_EQ(s.BindAddress, "127.0.0.1");
@@ -36,25 +40,35 @@ TEST(ReadStartupSettings, ReadsTheGeneralKeysAndInServerModeThePortList) {
 }
 
 auto Fields(const StartOptions& o) {
-    return std::tuple(o.ShowRawData, o.ShowReads, o.DontAnswer, o.DelayAnswer, o.DelayText, o.TraceFile,
-                      o.TraceFileMaxMB, o.RegistersFile);
+    return std::tuple(o.ShowRawData, o.ShowReads, o.DontAnswer, o.DelayAnswer, o.DelayText,
+                      o.TraceFile, o.TraceFileMaxMB, o.RegistersFile);
 }
 
 // Each row changes the window's own start values as it expects; a key in
 // General is not an option.
 TEST(ReadStartOptions, GiveStartValuesAndKeepTheWindowsOtherwise) {
-    const struct { std::string lines; void (*expect)(StartOptions&); } cases[] = {
+    const struct {
+        std::string lines;
+        void (*expect)(StartOptions&);
+    } cases[] = {
         {"DontAnswer=1\nDelayAnswer=1\nShowRawData=0\nShowReads=0",
-         [](StartOptions& o) { o.DontAnswer = o.DelayAnswer = true; o.ShowRawData = o.ShowReads = false; }},
+         [](StartOptions& o) {
+             o.DontAnswer = o.DelayAnswer = true;
+             o.ShowRawData = o.ShowReads = false;
+         }},
         // only exactly 1 or 0 (after the reader's trimming and unquoting) counts
         {"DontAnswer=true\nDelayAnswer=01\nShowRawData=\nShowReads=no", [](StartOptions&) {}},
         {"dontanswer = \"1\"\nSHOWREADS=' 0'", [](StartOptions& o) { o.DontAnswer = true; }},
         // any delay text that is present, the empty one too, cut to 2047
         {"DelayText=", [](StartOptions& o) { o.DelayText = ""; }},
         {"DelayText= 1e3 ms ", [](StartOptions& o) { o.DelayText = "1e3 ms"; }},
-        {"DelayText=" + std::string(3000, '9'), [](StartOptions& o) { o.DelayText = std::string(2047, '9'); }},
-        {"TraceFile=trace.log\nRegistersFile=/srv/plant.csv\nTraceFileMaxMB=1", [](StartOptions& o) {
-             o.TraceFile = "trace.log"; o.RegistersFile = "/srv/plant.csv"; o.TraceFileMaxMB = 1;
+        {"DelayText=" + std::string(3000, '9'),
+         [](StartOptions& o) { o.DelayText = std::string(2047, '9'); }},
+        {"TraceFile=trace.log\nRegistersFile=/srv/plant.csv\nTraceFileMaxMB=1",
+         [](StartOptions& o) {
+             o.TraceFile = "trace.log";
+             o.RegistersFile = "/srv/plant.csv";
+             o.TraceFileMaxMB = 1;
          }},
         {"TraceFileMaxMB=0128", [](StartOptions& o) { o.TraceFileMaxMB = 128; }},
         {"TraceFileMaxMB=2147483647", [](StartOptions& o) { o.TraceFileMaxMB = 2147483647; }},
@@ -63,17 +77,24 @@ TEST(ReadStartOptions, GiveStartValuesAndKeepTheWindowsOtherwise) {
         SCOPED_TRACE(c.lines.substr(0, 80));
         StartOptions wanted;
         c.expect(wanted);
-        EXPECT_EQ(Fields(ReadStartOptions(SettingsOf("[General]\nDontAnswer=1\n[Options]\n" + c.lines + "\n"))),
+        EXPECT_EQ(Fields(ReadStartOptions(
+                      SettingsOf("[General]\nDontAnswer=1\n[Options]\n" + c.lines + "\n"))),
                   Fields(wanted));
     }
     for (const char* size : {"0", "-5", "+5", "1.5", "6 4", "", "2147483648", "big"}) {
         SCOPED_TRACE(size);
-        EXPECT_EQ(ReadStartOptions(SettingsOf("[Options]\nTraceFileMaxMB="s + size)).TraceFileMaxMB, 64);
+        EXPECT_EQ(ReadStartOptions(SettingsOf("[Options]\nTraceFileMaxMB="s + size)).TraceFileMaxMB,
+                  64);
     }
 }
 
 TEST(ParsePortEntry, CutsPortTitleAndFlag) {
-    const struct { const char *line, *portText; int32_t port; const char* title; bool udp; } cases[] = {
+    const struct {
+        const char *line, *portText;
+        int32_t port;
+        const char* title;
+        bool udp;
+    } cases[] = {
         {"503", "503", 503, "", false},
         {"504=Test,U", "504", 504, "Test,U", true},
         {"  505 =  Spare , u  ", "505", 505, "Spare , u", true},

@@ -16,8 +16,10 @@ namespace tarvik::testing {
 
 class TempFolder {
 public:
-    TempFolder() : path_((std::filesystem::temp_directory_path() / "tarvik_config_XXXXXX").string()) {
-        if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    TempFolder()
+        : path_((std::filesystem::temp_directory_path() / "tarvik_config_XXXXXX").string()) {
+        if (mkdtemp(path_.data()) == nullptr)
+            throw std::runtime_error("cannot create a temporary folder");
         path_ += "/";  // ends in "/", as the program's folder does
     }
     ~TempFolder() { std::filesystem::remove_all(path_, ignored_); }

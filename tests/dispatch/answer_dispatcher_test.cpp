@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <fstream>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dispatch/answer_dispatcher.h"
@@ -49,7 +49,8 @@ struct Fakes : OperatorOptions, TraceWriter, AnswerSockets, StatusRefresh {
         log.push_back("raw " + std::string(mark) + " " + HexOf(frame));
     }
     void TraceRequest(const MbapHeader& h, std::string_view text) override {
-        log.push_back("request " + std::to_string(h.TransactionIdentifier) + " " + std::string(text));
+        log.push_back("request " + std::to_string(h.TransactionIdentifier) + " " +
+                      std::string(text));
     }
     void TraceAnswer(const MbapHeader&, std::string_view text) override {
         log.push_back("answer " + std::string(text));
@@ -80,7 +81,8 @@ struct DispatchRig {
 
     // A Read Holding Registers answer told apart by its transaction identifier.
     void Answer(int id, bool view = false) {
-        dispatcher.DispatchAnswer(MbapHeader{id, 0, 6, 1}, kReadHoldingRegisters, Bytes("02 00 2A"), view);
+        dispatcher.DispatchAnswer(MbapHeader{id, 0, 6, 1}, kReadHoldingRegisters, Bytes("02 00 2A"),
+                                  view);
     }
     static std::string Frame(int id) { return HexOf(PutWord(id)) + " 00 00 00 05 01 03 02 00 2A"; }
     void Ticks(int count) {
@@ -89,7 +91,8 @@ struct DispatchRig {
     // In the order the ticks will send them.
     Ids QueuedIds() const {
         Ids ids;
-        dispatcher.AnswerQueue().ForEach([&](const QueuedAnswer& e) { ids.push_back(GetWord(e.QueuedPacket, 0)); });
+        dispatcher.AnswerQueue().ForEach(
+            [&](const QueuedAnswer& e) { ids.push_back(GetWord(e.QueuedPacket, 0)); });
         return ids;
     }
 };
@@ -97,9 +100,11 @@ struct DispatchRig {
 // The request's own Length (99) is never reused; Write Multiple Registers
 // with the largest Length echoes 65533 bytes.
 TEST(AnswerFrame, CarriesRequestHeaderFreshLengthFunctionAndData) {
-    EXPECT_EQ(HexOf(AssembleAnswer(MbapHeader{0xFFFF, 0x1234, 99, 0xFF}, kUnsupportedFunctionByte, Bytes("02"))),
+    EXPECT_EQ(HexOf(AssembleAnswer(MbapHeader{0xFFFF, 0x1234, 99, 0xFF}, kUnsupportedFunctionByte,
+                                   Bytes("02"))),
               "FF FF 12 34 00 03 FF 81 02");
-    const Packet longest = AssembleAnswer(MbapHeader{1, 0, 0, 1}, kWriteMultipleRegisters, Packet(65533, 'Z'));
+    const Packet longest =
+        AssembleAnswer(MbapHeader{1, 0, 0, 1}, kWriteMultipleRegisters, Packet(65533, 'Z'));
     ASSERT_EQ(longest.size(), 65541u);
     EXPECT_EQ(HexOf(longest.substr(0, 9)), "00 01 00 00 FF FF 01 10 5A");
 }
@@ -109,8 +114,8 @@ TEST(AnswerFrame, CarriesRequestHeaderFreshLengthFunctionAndData) {
 // whatever the data socket's state.
 TEST(SendAtOnce, OnlyAConnectedDataSocketGetsTheFrameButUdpGoesToTheSender) {
     using enum SocketState;
-    for (const SocketState state : {Connected, Closed, Open, Listening, ConnectionPending, ResolvingHost,
-                                    HostResolved, Connecting, PeerClosing, Error}) {
+    for (const SocketState state : {Connected, Closed, Open, Listening, ConnectionPending,
+                                    ResolvingHost, HostResolved, Connecting, PeerClosing, Error}) {
         SCOPED_TRACE(static_cast<int>(state));
         const bool connected = state == Connected;
         DispatchRig rig;
@@ -151,9 +156,17 @@ TEST(SendAtOnce, SentCountHoldsOnlyFramesASocketAccepted) {
 // that reading); the answer goes at the tick that counts its delay to 0 or less.
 TEST(DelayQueue, DelayTextSetsTheTickThatSendsTheAnswer) {
     const std::pair<const char*, int> cases[] = {
-        {"200", 2}, {"250", 3}, {"0", 1}, {"-50", 1}, {"abc", 1}, {"1e3", 10}, {"100", 1}, {"101", 2},
+        {"200", 2},
+        {"250", 3},
+        {"0", 1},
+        {"-50", 1},
+        {"abc", 1},
+        {"1e3", 10},
+        {"100", 1},
+        {"101", 2},
         // beyond the 32-bit range: clamped, and the countdown neither wraps nor overflows
-        {"99999999999", 21474837}, {"-99999999999", 1},
+        {"99999999999", 21474837},
+        {"-99999999999", 1},
     };
     for (const auto& [text, tick] : cases) {
         SCOPED_TRACE(text);
@@ -181,7 +194,8 @@ TEST(DelayQueue, DueEntriesLeaveInQueueOrderAndShorterDelaysOvertake) {
     rig.Answer(5);
     EXPECT_EQ(rig.fakes.sentIds, (Ids{2, 4}));
     EXPECT_EQ(rig.QueuedIds(), (Ids{5, 1, 3}));
-    EXPECT_EQ(rig.log, (Log{"data " + DispatchRig::Frame(2), "data " + DispatchRig::Frame(4), "refresh"}));
+    EXPECT_EQ(rig.log,
+              (Log{"data " + DispatchRig::Frame(2), "data " + DispatchRig::Frame(4), "refresh"}));
     rig.Ticks(1);
     EXPECT_EQ(rig.fakes.sentIds, (Ids{2, 4, 5}));
     rig.Ticks(1);
@@ -199,7 +213,12 @@ TEST(DelayQueue, DueEntriesLeaveInQueueOrderAndShorterDelaysOvertake) {
 
 TEST(DelayQueue, TcpAnswerGoesOnlyToTheConnectionItsRequestCameOn) {
     // The state and serial of the data connection at the due tick.
-    const struct { const char* what; SocketState state; uint64_t connection; bool firstSent; } cases[] = {
+    const struct {
+        const char* what;
+        SocketState state;
+        uint64_t connection;
+        bool firstSent;
+    } cases[] = {
         {"still the same connection", SocketState::Connected, 1, true},
         {"master gone", SocketState::Closed, 1, false},
         {"replaced, even by the same master", SocketState::Connected, 2, false},
@@ -220,7 +239,8 @@ TEST(DelayQueue, TcpAnswerGoesOnlyToTheConnectionItsRequestCameOn) {
         Log expected{"raw -> " + DispatchRig::Frame(1)};
         if (c.firstSent) expected.push_back("data " + DispatchRig::Frame(1));
         expected.push_back("raw -> " + DispatchRig::Frame(2));
-        if (secondSent) expected.insert(expected.end(), {"data " + DispatchRig::Frame(2), "refresh"});
+        if (secondSent)
+            expected.insert(expected.end(), {"data " + DispatchRig::Frame(2), "refresh"});
         EXPECT_EQ(rig.log, expected);
         EXPECT_EQ(rig.dispatcher.PacketsSent(), int(c.firstSent) + int(secondSent));
         EXPECT_TRUE(rig.dispatcher.AnswerQueue().empty());
@@ -241,8 +261,8 @@ TEST(DelayQueue, UdpAnswersGoToTheirOwnSendersAndARefusalIsNotRetried) {
     rig.Answer(2);
     rig.fakes.senderHost = "10.0.0.3";
     rig.Ticks(2);
-    EXPECT_EQ(rig.log, (Log{"udp 10.0.0.1:502 " + DispatchRig::Frame(1), "udp 10.0.0.2:1502 " + DispatchRig::Frame(2),
-                            "refresh"}));
+    EXPECT_EQ(rig.log, (Log{"udp 10.0.0.1:502 " + DispatchRig::Frame(1),
+                            "udp 10.0.0.2:1502 " + DispatchRig::Frame(2), "refresh"}));
     rig.fakes.accept = false;
     rig.Answer(3);
     rig.Ticks(4);
@@ -270,7 +290,8 @@ TEST(DelayQueue, AnswerThatWouldPassTheBoundIsDroppedWithATraceLine) {
     queueLongest(2);  // reaching the bound is allowed
     EXPECT_EQ(dispatcher.AnswerQueue().Cost(), limit);
     EXPECT_TRUE(rig.log.empty());
-    dispatcher.DispatchAnswer(MbapHeader{0x0ABC, 0, 0, 1}, kUnsupportedFunctionByte, ByteOf(1), true);
+    dispatcher.DispatchAnswer(MbapHeader{0x0ABC, 0, 0, 1}, kUnsupportedFunctionByte, ByteOf(1),
+                              true);
     EXPECT_EQ(rig.log, Log{"request 2748 Answer queue full, answer dropped"});
     EXPECT_EQ(dispatcher.AnswerQueue().size(), 2u);
 
@@ -308,7 +329,8 @@ TEST(DelayQueue, FloodOfShortAnswersStaysWithinTwiceTheBoundInResidentMemory) {
     const Packet illegalAddress(1, static_cast<char>(ExceptionCode::IllegalDataAddress));
     std::size_t queued = 0;
     while (rig.log.empty() && queued < kAnswerQueueByteLimit / 48) {
-        rig.dispatcher.DispatchAnswer(MbapHeader{1, 0, 2, 1}, ExceptionByteOf(FunctionCode::ReadHoldingRegisters),
+        rig.dispatcher.DispatchAnswer(MbapHeader{1, 0, 2, 1},
+                                      ExceptionByteOf(FunctionCode::ReadHoldingRegisters),
                                       illegalAddress, false);
         queued = rig.dispatcher.AnswerQueue().size();
     }

@@ -59,7 +59,8 @@ struct Recorder : TraceWriter, AnswerDispatch, StatusRefresh {
     void DispatchAnswer(const MbapHeader& h, int fb, const Packet& data, bool view) override {
         passBytes += 8 + data.size();
         if (idsOnly) {
-            answers.push_back({Hex4(h.TransactionIdentifier), fb, view, SenderText(engine->CurrentSender())});
+            answers.push_back(
+                {Hex4(h.TransactionIdentifier), fb, view, SenderText(engine->CurrentSender())});
             return;
         }
         Packet frame;

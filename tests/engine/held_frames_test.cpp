@@ -17,7 +17,8 @@ const SenderKey kStream, kA{"10.0.0.1", 502}, kB{"10.0.0.2", 1502}, kC{"10.0.0.3
 // Reads of 127 holding registers with ids from `first` on (wrapping at 65536).
 Packet Reads(int first, int count = 1) {
     Packet out;
-    for (int i = 0; i < count; ++i) out += PutWord((first + i) & 0xFFFF) + Bytes("00 00 00 06 01 03 00 00 00 7F");
+    for (int i = 0; i < count; ++i)
+        out += PutWord((first + i) & 0xFFFF) + Bytes("00 00 00 06 01 03 00 00 00 7F");
     return out;
 }
 
@@ -47,9 +48,11 @@ struct HeldRig : EngineRig {
 
 TEST(StreamBound, StreamPastTheBoundIsClosedAndEmptied) {
     HeldRig rig;
-    const Packet chunk = Bytes("00 2A 00 00 00 06 01 03 00 00 00 01") + Packet(1024 * 1024 - 12, '\0');
+    const Packet chunk =
+        Bytes("00 2A 00 00 00 06 01 03 00 00 00 01") + Packet(1024 * 1024 - 12, '\0');
     for (int i = 0; i < 64; ++i) ASSERT_EQ(rig.Arrive(kStream, chunk), ArrivalOutcome::Handled);
-    EXPECT_EQ(rig.engine.ReceiveBuffer().size(), kReceiveBufferLimit);  // exactly at the bound is kept
+    EXPECT_EQ(rig.engine.ReceiveBuffer().size(),
+              kReceiveBufferLimit);  // exactly at the bound is kept
     EXPECT_EQ(rig.Arrive(kStream, Bytes("00")), ArrivalOutcome::CloseConnection);
     EXPECT_EQ(rig.rec.lines, Lines{"REQ 002A Receive buffer over 64 MiB, connection closed"});
     EXPECT_TRUE(rig.engine.ReceiveBuffer().empty());
@@ -111,7 +114,8 @@ TEST(Release, UdpSendersAreReleasedOneAtATimeInTheOrderTheyBegan) {
     constexpr int kHeld = 1024 * 1024 / 12;
     HeldRig rig;
     for (const auto& [from, first] : {std::pair{kA, 0}, std::pair{kB, 0x8000}}) {
-        for (int i = 0; i < kHeld; i += 5000) rig.Arrive(from, Reads(first + i, std::min(5000, kHeld - i)));
+        for (int i = 0; i < kHeld; i += 5000)
+            rig.Arrive(from, Reads(first + i, std::min(5000, kHeld - i)));
     }
     rig.options.dontAnswer = false;
     EXPECT_EQ(rig.Arrive(kA, Reads(kHeld)), ArrivalOutcome::MoreToRelease);
@@ -161,12 +165,13 @@ TEST(Senders, HoldNearTheBoundIsReleasedToEachSenderInOrder) {
     auto hold = [&](const SenderKey& from, int firstTid, int frames) {
         for (int i = 0; i < frames; i += 16) {
             Packet datagram;
-            for (int j = i; j < std::min(i + 16, frames); ++j) datagram += CoilWrite(firstTid + j, kBig);
+            for (int j = i; j < std::min(i + 16, frames); ++j)
+                datagram += CoilWrite(firstTid + j, kBig);
             ASSERT_EQ(rig.Arrive(from, datagram), ArrivalOutcome::Handled);
         }
     };
     hold(kA, 0, 512);
-    hold(kB, 0x1000, 511);  // 1023 frames: 60,421 bytes short of the bound
+    hold(kB, 0x1000, 511);       // 1023 frames: 60,421 bytes short of the bound
     rig.options.showRaw = true;  // the arrival's dump comes before the line of its drop
     EXPECT_EQ(rig.Arrive(kC, CoilWrite(0x7777, kBig)), ArrivalOutcome::DatagramDropped);
     EXPECT_EQ(rig.rec.lines, (Lines{"RAW <- " + HexOf(CoilWrite(0x7777, kBig)),

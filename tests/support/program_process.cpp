@@ -96,8 +96,9 @@ ProgramProcess::ProgramProcess(const std::string& executable, const std::string&
             ::unsetenv("DISPLAY");
             ::unsetenv("WAYLAND_DISPLAY");
         }
-        const int outFd = launch.stdoutUnread ? pipeEnds[1]
-                                              : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int outFd = launch.stdoutUnread
+                              ? pipeEnds[1]
+                              : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
@@ -137,15 +138,14 @@ ProgramProcess::~ProgramProcess() {
 
 bool ProgramProcess::WaitUntilListening(int port, std::chrono::milliseconds limit) const {
     const auto until = std::chrono::steady_clock::now() + limit;
-    for (TcpMaster probe; !probe.Connect(port); std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+    for (TcpMaster probe; !probe.Connect(port);
+         std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
         if (std::chrono::steady_clock::now() >= until) return false;
     }
     return true;
 }
 
-bool ProgramProcess::Running() {
-    return !reaped_ && !WaitForExit(std::chrono::milliseconds(0));
-}
+bool ProgramProcess::Running() { return !reaped_ && !WaitForExit(std::chrono::milliseconds(0)); }
 
 std::optional<int> ProgramProcess::WaitForExit(std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;

@@ -17,8 +17,10 @@ public:
     bool Connect(int port) {
         socket_.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
         // A refused connection ends the wait at once instead of at the bound.
-        test::WaitUntil([this] { return socket_.state() == QAbstractSocket::ConnectedState ||
-                                        socket_.state() == QAbstractSocket::UnconnectedState; });
+        test::WaitUntil([this] {
+            return socket_.state() == QAbstractSocket::ConnectedState ||
+                   socket_.state() == QAbstractSocket::UnconnectedState;
+        });
         return socket_.state() == QAbstractSocket::ConnectedState;
     }
 
@@ -31,12 +33,15 @@ public:
     // bytes), or nullopt when it does not come in time.
     std::optional<std::string> ReceiveFrame(int ms = test::kWaitMs) {
         qint64 size = 6;  // the prefix, then the whole frame once its length is known
-        const bool whole = test::WaitUntil([&] {
-            if (socket_.bytesAvailable() < 6) return false;
-            const QByteArray head = socket_.peek(6);
-            size = 6 + 256 * static_cast<unsigned char>(head[4]) + static_cast<unsigned char>(head[5]);
-            return socket_.bytesAvailable() >= size;
-        }, ms);
+        const bool whole = test::WaitUntil(
+            [&] {
+                if (socket_.bytesAvailable() < 6) return false;
+                const QByteArray head = socket_.peek(6);
+                size = 6 + 256 * static_cast<unsigned char>(head[4]) +
+                       static_cast<unsigned char>(head[5]);
+                return socket_.bytesAvailable() >= size;
+            },
+            ms);
         return whole ? std::optional(socket_.read(size).toStdString()) : std::nullopt;
     }
 
@@ -47,7 +52,8 @@ public:
     }
 
     bool WaitClosed(int ms = test::kWaitMs) {
-        return test::WaitUntil([this] { return socket_.state() == QAbstractSocket::UnconnectedState; }, ms);
+        return test::WaitUntil(
+            [this] { return socket_.state() == QAbstractSocket::UnconnectedState; }, ms);
     }
     void Close() { socket_.disconnectFromHost(); }
     int LocalPort() const { return socket_.localPort(); }

@@ -19,14 +19,16 @@ sockaddr_in Loopback(int port) {
 }
 
 int MillisLeft(std::chrono::steady_clock::time_point until) {
-    const auto left = std::chrono::duration_cast<milliseconds>(until - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<milliseconds>(until - std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
 }  // namespace
 
 Packet Frame(int transaction, int unit, const Packet& pdu) {
-    return PutWord(transaction) + PutWord(0) + PutWord(static_cast<int>(pdu.size()) + 1) + ByteOf(unit) + pdu;
+    return PutWord(transaction) + PutWord(0) + PutWord(static_cast<int>(pdu.size()) + 1) +
+           ByteOf(unit) + pdu;
 }
 
 Packet ReadRequest(int transaction, int function, int start, int quantity, int unit) {
@@ -39,7 +41,8 @@ Packet WriteSingleRequest(int transaction, int address, int value, int unit) {
 
 Packet WriteMultipleRequest(int transaction, int start, const Packet& words, int unit) {
     const int count = static_cast<int>(words.size());
-    return Frame(transaction, unit, ByteOf(16) + PutWord(start) + PutWord(count / 2) + ByteOf(count) + words);
+    return Frame(transaction, unit,
+                 ByteOf(16) + PutWord(start) + PutWord(count / 2) + ByteOf(count) + words);
 }
 
 // Blocking, so a send waits while the emulator pauses its reading; a refused
@@ -104,7 +107,8 @@ UdpMaster::~UdpMaster() { ::close(fd_); }
 
 bool UdpMaster::SendTo(int port, const Packet& datagram) {
     const sockaddr_in addr = Loopback(port);
-    return ::sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&addr),
+    return ::sendto(fd_, datagram.data(), datagram.size(), 0,
+                    reinterpret_cast<const sockaddr*>(&addr),
                     sizeof addr) == static_cast<ssize_t>(datagram.size());
 }
 

@@ -7,8 +7,8 @@
 
 #include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -51,9 +51,10 @@ struct GateSink final : LineSink {
 TEST(LineWriter, StalledDestinationDropsAndCountsThenReportsWhereItResumes) {
     const auto shared = std::make_shared<GateSink::State>();
     GateSink::State& state = *shared;
-    LineWriter writer(std::make_unique<GateSink>(shared),
-                      [](uint64_t count) { return "## " + std::to_string(count) + " lost"; },
-                      /*queueBytes=*/64);
+    LineWriter writer(
+        std::make_unique<GateSink>(shared),
+        [](uint64_t count) { return "## " + std::to_string(count) + " lost"; },
+        /*queueBytes=*/64);
     writer.Add("first");  // taken by the thread, which then blocks in its write
     writer.Flush();
     for (int i = 0; i < 10; ++i) {
@@ -65,7 +66,8 @@ TEST(LineWriter, StalledDestinationDropsAndCountsThenReportsWhereItResumes) {
     const uint64_t lost = writer.LostLines();
     state.Open();
     std::string expected = "first\n";
-    for (int i = 0; i < 10 - static_cast<int>(lost); ++i) expected += "line " + std::to_string(i) + "\n";
+    for (int i = 0; i < 10 - static_cast<int>(lost); ++i)
+        expected += "line " + std::to_string(i) + "\n";
     ASSERT_TRUE(state.WaitFor([&] { return state.written == expected; }));
     writer.Add("after");
     writer.Close(std::chrono::seconds(5));
@@ -86,7 +88,8 @@ TEST(LineWriter, LinesOfOnePassAreOneWriteAndNothingIsWrittenWithoutAFlush) {
     }
     {
         std::unique_lock lock(state.mutex);
-        EXPECT_FALSE(state.changed.wait_for(lock, std::chrono::milliseconds(50), [&] { return state.writes > 0; }));
+        EXPECT_FALSE(state.changed.wait_for(lock, std::chrono::milliseconds(50),
+                                            [&] { return state.writes > 0; }));
     }
     writer.Flush();
     writer.Close(std::chrono::seconds(5));

@@ -47,7 +47,8 @@ TEST(TraceLines, RequestAndAnswerLinesShowIdentifiersAsFourHexDigits) {
         model.TraceRequest(MbapHeader{c.value, 0, 0, 0}, "Read Holding Registers 0, count 2");
         model.TraceAnswer(MbapHeader{1, c.value, 0, 0}, "y");
         ASSERT_EQ(model.LineCount(), 3u);
-        EXPECT_EQ(model.Line(0), std::string("14:03:27 <- ") + c.shown + " Read Holding Registers 0, count 2");
+        EXPECT_EQ(model.Line(0),
+                  std::string("14:03:27 <- ") + c.shown + " Read Holding Registers 0, count 2");
         EXPECT_EQ(model.Line(1), std::string("14:03:27 -> 0001 ") + c.shown + " y");
         EXPECT_EQ(model.Line(2), "");  // every answer is followed by an empty line
     }
@@ -55,7 +56,10 @@ TEST(TraceLines, RequestAndAnswerLinesShowIdentifiersAsFourHexDigits) {
 
 TEST(TraceLines, EmptyPacketGivesAnEmptyLineWithoutTime) {
     int clockReads = 0;
-    TraceModel model([&] { ++clockReads; return std::string("14:03:27"); });
+    TraceModel model([&] {
+        ++clockReads;
+        return std::string("14:03:27");
+    });
     model.TraceRaw("<-", Packet());
     ASSERT_EQ(model.LineCount(), 1u);
     EXPECT_EQ(model.Line(0), "");
@@ -130,9 +134,15 @@ TEST(TraceSelection, SelectionFollowsItsLineUpAndGoesWithIt) {
 // on its own.
 struct LineByLine : TraceWriter {
     explicit LineByLine(TraceModel& m) : model(m) {}
-    void TraceRaw(std::string_view mark, const Packet& packet) override { model.TraceRaw(mark, packet); }
-    void TraceRequest(const MbapHeader& h, std::string_view text) override { model.TraceRequest(h, text); }
-    void TraceAnswer(const MbapHeader& h, std::string_view text) override { model.TraceAnswer(h, text); }
+    void TraceRaw(std::string_view mark, const Packet& packet) override {
+        model.TraceRaw(mark, packet);
+    }
+    void TraceRequest(const MbapHeader& h, std::string_view text) override {
+        model.TraceRequest(h, text);
+    }
+    void TraceAnswer(const MbapHeader& h, std::string_view text) override {
+        model.TraceAnswer(h, text);
+    }
     TraceModel& model;
 };
 
@@ -142,7 +152,8 @@ TEST(TraceRecords, ShowTheLinesTheSelectionAndTheSerialsOfLineByLineWrites) {
     LineByLine lineByLine(texts);
     const auto values = [](std::size_t count) {
         Packet bytes;
-        for (std::size_t i = 0; i < count; ++i) AppendWord(bytes, static_cast<int32_t>(i * 4099 % 65536));
+        for (std::size_t i = 0; i < count; ++i)
+            AppendWord(bytes, static_cast<int32_t>(i * 4099 % 65536));
         return bytes;
     };
     const MbapHeader header{0x1A2B, 0x0C, 0, 0};
@@ -151,17 +162,32 @@ TEST(TraceRecords, ShowTheLinesTheSelectionAndTheSerialsOfLineByLineWrites) {
         std::function<void(TraceWriter&)> write;
     } steps[] = {
         {"run of 3", [&](TraceWriter& w) { w.TraceRegisterValues(header, 40007, values(3)); }},
-        {"answer bytes", [&](TraceWriter& w) { w.TraceAnswerHex(header, "R 1, data ", Packet("\x04\x00\xFF\x10\x01", 5), HexForm::Bytes); }},
-        {"answer words", [&](TraceWriter& w) { w.TraceAnswerHex(header, "I 9, data ", values(5), HexForm::Words); }},
+        {"answer bytes",
+         [&](TraceWriter& w) {
+             w.TraceAnswerHex(header, "R 1, data ", Packet("\x04\x00\xFF\x10\x01", 5),
+                              HexForm::Bytes);
+         }},
+        {"answer words",
+         [&](TraceWriter& w) {
+             w.TraceAnswerHex(header, "I 9, data ", values(5), HexForm::Words);
+         }},
         {"empty raw", [&](TraceWriter& w) { w.TraceRaw("<-", Packet()); }},
-        {"run past the limit", [&](TraceWriter& w) { w.TraceRegisterValues(header, 40000, values(230)); }},
+        {"run past the limit",
+         [&](TraceWriter& w) { w.TraceRegisterValues(header, 40000, values(230)); }},
         {"raw", [&](TraceWriter& w) { w.TraceRaw("->", values(40)); }},
         {"run of 150", [&](TraceWriter& w) { w.TraceRegisterValues(header, 41890, values(150)); }},
-        {"request", [&](TraceWriter& w) { w.TraceRequest(header, "Write Holding Registers 0, length 2"); }},
-        {"run of 120, over a selected line", [&](TraceWriter& w) { w.TraceRegisterValues(header, 40100, values(120)); }},
+        {"request",
+         [&](TraceWriter& w) { w.TraceRequest(header, "Write Holding Registers 0, length 2"); }},
+        {"run of 120, over a selected line",
+         [&](TraceWriter& w) { w.TraceRegisterValues(header, 40100, values(120)); }},
         {"answer", [&](TraceWriter& w) { w.TraceAnswer(header, "Write single coil response"); }},
-        {"clear", [&](TraceWriter&) { kept.Clear(); texts.Clear(); }},
-        {"run after a clear", [&](TraceWriter& w) { w.TraceRegisterValues(header, 40000, values(2)); }},
+        {"clear",
+         [&](TraceWriter&) {
+             kept.Clear();
+             texts.Clear();
+         }},
+        {"run after a clear",
+         [&](TraceWriter& w) { w.TraceRegisterValues(header, 40000, values(2)); }},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -176,8 +202,11 @@ TEST(TraceRecords, ShowTheLinesTheSelectionAndTheSerialsOfLineByLineWrites) {
             ASSERT_EQ(kept.Line(row), line) << row;
             ASSERT_EQ(kept.LineLength(row), line.size()) << row;
             // What the list paints of a row scrolled sideways.
-            for (const auto& [first, end] : {std::pair<std::size_t, std::size_t>{0, 5}, {9, 31},
-                                            {30, 33}, {line.size() > 7 ? line.size() - 7 : 0, line.size() + 4}}) {
+            for (const auto& [first, end] :
+                 {std::pair<std::size_t, std::size_t>{0, 5},
+                  {9, 31},
+                  {30, 33},
+                  {line.size() > 7 ? line.size() - 7 : 0, line.size() + 4}}) {
                 ASSERT_EQ(kept.LinePart(row, first, end),
                           first < line.size() ? line.substr(first, end - first) : "")
                     << row << " [" << first << ", " << end << ")";

@@ -46,7 +46,8 @@ Session RunSession(int port) {
         s.unsupported = modbus_report_slave_id(ctx, sizeof id, id);
         s.unsupportedErrno = errno;
         s.unsupportedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now() - start).count();
+                              std::chrono::steady_clock::now() - start)
+                              .count();
         // The full echo of Write Multiple Registers is longer than the answer
         // the library reads: the surplus stands in front of the next answer
         // until it is flushed.
@@ -77,7 +78,8 @@ TEST(LibmodbusMaster, ReadsWritesIsRefusedAtOnceAndWritesSeveralWithEitherAnswer
         tables.InputRegisters[101] = 0xABCD;
         auto done = std::async(std::launch::async, RunSession, rig.Port());
         ASSERT_TRUE(test::WaitUntil(
-            [&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000))
+            [&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            30000))
             << "the libmodbus session did not end";
         const Session s = done.get();
 

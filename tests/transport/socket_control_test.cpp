@@ -22,7 +22,8 @@ using test::WaitUntil;
 
 // `held` is taken by another program; `open` is Listen or Bind.
 template <class Socket>
-void ExpectPortInUseFailsAtOnceAndAnotherOpens(quint16 held, bool (Socket::*open)(const QHostAddress&)) {
+void ExpectPortInUseFailsAtOnceAndAnotherOpens(quint16 held,
+                                               bool (Socket::*open)(const QHostAddress&)) {
     const QHostAddress any(QHostAddress::AnyIPv4);
     Socket socket;
     ASSERT_TRUE(held > 0 && socket.SetLocalPort(held));
@@ -39,13 +40,15 @@ void ExpectPortInUseFailsAtOnceAndAnotherOpens(quint16 held, bool (Socket::*open
 TEST(SocketPorts, PortInUseFailsAtOnceAndTheSocketOpensAnotherPort) {
     QTcpServer tcpHolder;
     QUdpSocket udpHolder;  // on the loopback address alone
-    ASSERT_TRUE(tcpHolder.listen(QHostAddress::AnyIPv4, 0) && udpHolder.bind(QHostAddress::LocalHost, 0));
+    ASSERT_TRUE(tcpHolder.listen(QHostAddress::AnyIPv4, 0) &&
+                udpHolder.bind(QHostAddress::LocalHost, 0));
     ExpectPortInUseFailsAtOnceAndAnotherOpens(tcpHolder.serverPort(), &TcpListener::Listen);
     ExpectPortInUseFailsAtOnceAndAnotherOpens(udpHolder.localPort(), &UdpEndpoint::Bind);
 }
 
 TEST(ConnectionEvents, ConnectWithoutHostOrPortReportsErrorFromTheEventLoop) {
-    for (const auto& [host, port] : {std::pair{"", 502}, std::pair{"127.0.0.1", 0}, std::pair{"", 0}}) {
+    for (const auto& [host, port] :
+         {std::pair{"", 502}, std::pair{"127.0.0.1", 0}, std::pair{"", 0}}) {
         SCOPED_TRACE(std::string("host '") + host + "' port " + std::to_string(port));
         TcpConnection data;
         int errors = 0;
@@ -94,11 +97,13 @@ TEST(ConnectionReplacement, ReplacedConnectionsCloseAndBytesNeverReachTheNewOne)
     });
 
     ASSERT_TRUE(data.Connect());
-    ASSERT_TRUE(WaitUntil([&] { return peers.size() == 1 && data.State() == SocketState::Connected; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return peers.size() == 1 && data.State() == SocketState::Connected; }));
     const uint64_t firstSerial = data.Serial();
     peers[0]->write("old");
     peers[0]->disconnectFromHost();
-    ASSERT_TRUE(WaitUntil([&] { return peers.size() == 2 && data.State() == SocketState::Connected; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return peers.size() == 2 && data.State() == SocketState::Connected; }));
     EXPECT_TRUE(replaced);
     EXPECT_GT(data.Serial(), firstSerial);
     peers[1]->write("new");
@@ -111,7 +116,8 @@ TEST(ConnectionReplacement, ReplacedConnectionsCloseAndBytesNeverReachTheNewOne)
 TEST(ConnectionData, GetDataHandsOutAtMost64KiBAndTheRestRaisesTheNextArrival) {
     TcpListener listener;
     TcpConnection data;
-    QObject::connect(&listener, &TcpListener::ConnectionRequest, [&](int32_t id) { data.Accept(id); });
+    QObject::connect(&listener, &TcpListener::ConnectionRequest,
+                     [&](int32_t id) { data.Accept(id); });
     ASSERT_TRUE(listener.SetLocalPort(0) && listener.Listen());
     QtMaster master;
     ASSERT_TRUE(master.Connect(listener.LocalPort()));

@@ -35,7 +35,8 @@ struct ServerFixture : ::testing::Test {
     void Serve(QtMaster& master) {
         ASSERT_TRUE(master.Connect(rig.Port()));
         ASSERT_TRUE(WaitUntil([&] {
-            return data.State() == SocketState::Connected && data.RemotePort() == master.LocalPort();
+            return data.State() == SocketState::Connected &&
+                   data.RemotePort() == master.LocalPort();
         }));
     }
     // Floods would fill the trace with their dumps and read lines.
@@ -46,13 +47,17 @@ struct ServerFixture : ::testing::Test {
     // Notes the largest write backlog seen meanwhile.
     void ExpectAnswersInOrder(QtMaster& master, int count) {
         const int64_t size = count * kAnswerSize;
-        ASSERT_TRUE(WaitUntil([&] {
-            largestBacklog = std::max(largestBacklog, data.BytesToWrite());
-            return master.Socket().bytesAvailable() >= size;
-        }, 60000)) << master.Socket().bytesAvailable() << " of " << size << " bytes";
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                largestBacklog = std::max(largestBacklog, data.BytesToWrite());
+                return master.Socket().bytesAvailable() >= size;
+            },
+            60000))
+            << master.Socket().bytesAvailable() << " of " << size << " bytes";
         const Packet answers = master.Socket().readAll().toStdString();
         int wrong = answers.size() != static_cast<std::size_t>(size);
-        for (int i = 0; i < count; ++i) wrong += GetWord(answers, static_cast<std::size_t>(i * kAnswerSize)) != (i & 0xFFFF);
+        for (int i = 0; i < count; ++i)
+            wrong += GetWord(answers, static_cast<std::size_t>(i * kAnswerSize)) != (i & 0xFFFF);
         EXPECT_EQ(wrong, 0);
         EXPECT_EQ(Sent(), count);
     }
@@ -73,14 +78,16 @@ TEST_F(ServerFixture, FramesSplitOrMergedAcrossSegmentsAreAnsweredInOrderInOneWr
     std::vector<long> peekedDuringArrival;
     QObject::connect(&data, &TcpConnection::DataArrival, [&](int32_t) {
         char byte = 0;
-        peekedDuringArrival.push_back(static_cast<long>(::recv(
-            static_cast<int>(master.Socket().socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT)));
+        peekedDuringArrival.push_back(
+            static_cast<long>(::recv(static_cast<int>(master.Socket().socketDescriptor()), &byte, 1,
+                                     MSG_PEEK | MSG_DONTWAIT)));
     });
     master.Send(split.substr(9) + ReadRequest(2, 3, 1, 1) + ReadRequest(3, 3, 2, 1));
     ASSERT_TRUE(WaitUntil([&] { return master.Socket().bytesAvailable() > 0; }));
     EXPECT_EQ(peekedDuringArrival, std::vector<long>{-1});
     // Written together once the arrival was handled, so they came in one piece.
-    EXPECT_EQ(master.Arrived(), ReadAnswer(0x0A0B, 0x10) + ReadAnswer(2, 0x11) + ReadAnswer(3, 0x12));
+    EXPECT_EQ(master.Arrived(),
+              ReadAnswer(0x0A0B, 0x10) + ReadAnswer(2, 0x11) + ReadAnswer(3, 0x12));
 }
 
 // The first master leaves half a frame and a delayed answer behind; neither
@@ -135,7 +142,8 @@ TEST_F(ServerFixture, MasterThatStopsReadingIsHeldBackAndLosesNoAnswer) {
     ASSERT_TRUE(WaitUntil([&] { return data.BytesToWrite() > kWriteBacklogBytes; }, 30000));
     test::RunEventsFor(300);  // give it every chance to take more
     // At most the answers to one more arrival beyond the backlog.
-    EXPECT_LE(data.BytesToWrite(), kWriteBacklogBytes + static_cast<int64_t>(kMaxGetDataBytes / 12) * kAnswerSize);
+    EXPECT_LE(data.BytesToWrite(),
+              kWriteBacklogBytes + static_cast<int64_t>(kMaxGetDataBytes / 12) * kAnswerSize);
     EXPECT_LT(Sent(), kRequests);
     master.Socket().setReadBufferSize(0);
     ExpectAnswersInOrder(master, kRequests);

@@ -24,14 +24,15 @@ struct Sender {
     QUdpSocket socket;
     Sender() { EXPECT_TRUE(socket.bind(QHostAddress::LocalHost, 0)); }
     void Send(const Packet& bytes, int port) {
-        socket.writeDatagram(bytes.data(), static_cast<qint64>(bytes.size()), QHostAddress::LocalHost,
-                             static_cast<quint16>(port));
+        socket.writeDatagram(bytes.data(), static_cast<qint64>(bytes.size()),
+                             QHostAddress::LocalHost, static_cast<quint16>(port));
     }
     // The datagrams that came until `count` had, or until the wait ran out.
     Packets Receive(std::size_t count = 1) {
         Packets got;
         WaitUntil([&] {
-            while (socket.hasPendingDatagrams()) got.push_back(socket.receiveDatagram().data().toStdString());
+            while (socket.hasPendingDatagrams())
+                got.push_back(socket.receiveDatagram().data().toStdString());
             return got.size() >= count;
         });
         return got;
@@ -56,7 +57,9 @@ TEST_F(UdpRole, OneSendersTroubleNeverSilencesAnother) {
         Sender gone;
         gone.Send(ReadRequest(1, 3, 0, 1), port);
     }
-    a.Send(PutWord(0xA1) + PutWord(0) + PutWord(100) + ByteOf(1) + ByteOf(3) + PutWord(1) + PutWord(1), port);
+    a.Send(
+        PutWord(0xA1) + PutWord(0) + PutWord(100) + ByteOf(1) + ByteOf(3) + PutWord(1) + PutWord(1),
+        port);
     ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == 2; }));
     test::RunEventsFor(50);  // lets the error report arrive
     for (int t = 0xB1; t <= 0xB3; ++t) {
@@ -86,12 +89,14 @@ TEST_F(UdpRole, HoldNearTheBoundNeverLocksTheEndpoint) {
         ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == sent + 1; }));
     }
     ASSERT_EQ(trace.LineCount(), 1u);
-    EXPECT_NE(trace.Line(0).find("Receive buffer over 64 MiB, datagram dropped"), std::string::npos);
+    EXPECT_NE(trace.Line(0).find("Receive buffer over 64 MiB, datagram dropped"),
+              std::string::npos);
     // Topped up to the byte, so that no datagram at all would fit any more.
     const std::size_t room = kReceiveBufferLimit - engine.ReceiveBuffer(a.Key()).size();
     ASSERT_GE(room, 8u);
     a.Send(Frame(0, 1, ByteOf(1) + Packet(room - 8, '\0')), port);
-    ASSERT_TRUE(WaitUntil([&] { return engine.ReceiveBuffer(a.Key()).size() == kReceiveBufferLimit; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return engine.ReceiveBuffer(a.Key()).size() == kReceiveBufferLimit; }));
 
     rig.options.dontAnswer = false;
     b.Send(ReadRequest(0xB1, 3, 0, 1), port);

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QListView>
 #include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include "tests/ui/window_test_app.h"
 #include "ui/debug_list_model.h"
@@ -20,7 +20,8 @@ struct DebugListTest : test::WindowTest {
     int Rows() { return Model()->rowCount(); }
     std::string Row(int row) { return Model()->index(row, 0).data().toString().toStdString(); }
     void WaitForSync() {
-        ASSERT_TRUE(test::WaitUntil([&] { return static_cast<std::size_t>(Rows()) == w.trace.LineCount(); }));
+        ASSERT_TRUE(test::WaitUntil(
+            [&] { return static_cast<std::size_t>(Rows()) == w.trace.LineCount(); }));
     }
 };
 
@@ -38,7 +39,8 @@ TEST_F(DebugListTest, FloodOfWritesIsShownByOneSyncAtTheNextFrame) {
     EXPECT_EQ(removed.count(), 0);
     EXPECT_EQ(reset.count(), 0);
     ASSERT_EQ(Rows(), 200);
-    for (int row = 0; row < 200; ++row) ASSERT_EQ(Row(row), w.trace.Line(static_cast<std::size_t>(row)));
+    for (int row = 0; row < 200; ++row)
+        ASSERT_EQ(Row(row), w.trace.Line(static_cast<std::size_t>(row)));
     EXPECT_EQ(Row(199), "14:03:27 <- 270F Req");
     EXPECT_LE(w.window.DebugList()->FrameIntervalMs(), 50);
 }

@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include "tests/ui/window_test_app.h"
 

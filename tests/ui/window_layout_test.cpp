@@ -1,8 +1,8 @@
-#include <QCheckBox>
-#include <QImage>
-#include <QGroupBox>
-#include <QListView>
 #include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QListView>
 
 #include "tests/ui/window_test_app.h"
 #include "ui/twips.h"
