@@ -36,6 +36,8 @@ public:
     // Why the file could not be read ("no such file", "not a regular file",
     // ...); empty when it could.
     const std::string& Reason() const { return reason_; }
+    // The whole text as read; empty when it could not be.
+    const std::string& Text() const { return text_; }
 
     // Value of one key, at most 2047 characters; `defaultValue` (cut the
     // same way) for an unreadable file or a missing section or key.
