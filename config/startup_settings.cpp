@@ -46,9 +46,19 @@ StartupSettings ReadStartupSettings(const SettingsFile& settings) {
     result.StandardWriteAnswer = read("StandardWriteAnswer") == "1";
     result.BindAddress = read("BindAddress");
     if (result.SocketServer) {
-        result.LocalPorts = ReadLocalPorts(settings);
+        result.LocalPorts = ParsePortEntries(ReadLocalPorts(settings));
     }
     return result;
+}
+
+std::vector<PortEntry> ParsePortEntries(std::string_view lines) {
+    std::vector<PortEntry> entries;
+    while (!lines.empty()) {
+        const std::size_t end = lines.find('\0');
+        entries.push_back(ParsePortEntry(lines.substr(0, end)));
+        lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
+    }
+    return entries;
 }
 
 PortEntry ParsePortEntry(std::string_view line) {

@@ -20,4 +20,10 @@ double LeadingNumber(std::string_view text);
 // 32-bit range (NaN gives 0).
 int32_t RoundHalfEvenToInt32(double value);
 
+// The text beside "Delay answer" as milliseconds: its leading number,
+// rounded half to even (a text without one is 0).
+inline int32_t DelayMsOf(std::string_view text) {
+    return RoundHalfEvenToInt32(LeadingNumber(text));
+}
+
 }  // namespace tarvik

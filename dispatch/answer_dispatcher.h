@@ -1,35 +1,31 @@
-// Answer sending: each answer frame goes out at once, or waits in the
-// delayed-answer queue for the operator's delay, counted down by a 100 ms
-// tick. Every answer goes back where its request came from.
+// Answer sending: the steps of an arrival carried out in order. Trace
+// records go to the trace; an answer goes out at once, or waits in the
+// delayed-answer queue for its delay, counted down by a 100 ms tick; a close
+// closes. Every answer goes back by the route its request came.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-#include "dispatch/answer_sockets.h"
+#include "dispatch/answer_outlets.h"
 #include "dispatch/delay_queue.h"
-#include "engine/ports.h"
+#include "engine/steps.h"
+#include "engine/trace_writer.h"
 
 namespace tarvik {
 
-class AnswerDispatcher : public AnswerDispatch {
+class AnswerDispatcher {
 public:
-    AnswerDispatcher(OperatorOptions& options, TraceWriter& trace, AnswerSockets& sockets,
-                     StatusRefresh& status, std::size_t queueLimit = kAnswerQueueByteLimit);
+    AnswerDispatcher(TraceWriter& trace, AnswerOutlets& outlets,
+                     std::size_t queueLimit = kAnswerQueueByteLimit);
 
-    // Sends the answer now, or queues it with the delay text's value and the
-    // route of the request being answered, while "Delay answer" is checked.
-    void DispatchAnswer(const MbapHeader& header, int functionByte, const Packet& answerData,
-                        bool viewDebugData) override;
-
-    // Dumps the frame when asked, then sends it to the master whose request
-    // is being answered now: the TCP data socket while it is connected, or a
-    // datagram to the sender being processed.
-    void SendPacket(const Packet& frame, bool viewDebugData);
+    void CarryOut(const StepList& steps);
 
     // One tick of the 100 ms send timer: the answers due in it, in the order
-    // they were queued, each to its own request's master.
-    void SendTick();
+    // they were queued, each by its own route. True when a socket accepted
+    // any of them.
+    bool SendTick();
 
     const DelayQueue& AnswerQueue() const { return answerQueue_; }
     // Frames a socket accepted since the last reset.
@@ -37,16 +33,13 @@ public:
     void ResetPacketsSent() { packetsSent_ = 0; }
 
 private:
-    // True when a socket accepted the due answer.
-    bool SendDue(const QueuedAnswer& entry);
-    void DumpWhenViewed(const Packet& frame, bool viewDebugData);
-    // Counts an accepted frame; passes `accepted` on.
-    bool Counted(bool accepted);
+    void Send(const Step& step, std::string_view frame);
+    void Queue(const StepList& steps, const Step& step);
+    // Dumps the frame ("->") when asked, then hands it to its route.
+    bool SendFrame(const AnswerRoute& route, std::string_view frame, bool viewDebugData);
 
-    OperatorOptions& options_;
     TraceWriter& trace_;
-    AnswerSockets& sockets_;
-    StatusRefresh& status_;
+    AnswerOutlets& outlets_;
     DelayQueue answerQueue_;
     int32_t packetsSent_ = 0;
 };

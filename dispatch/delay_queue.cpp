@@ -43,8 +43,7 @@ int64_t TicksUntilDue(int32_t delay) {
 DelayQueue::DelayQueue(std::size_t limit) : limit_(limit) {}
 
 std::size_t DelayQueue::CostOf(const QueuedAnswer& entry) {
-    return AllocatorBlock(sizeof(void*) + sizeof(QueuedAnswer)) + HeapCost(entry.QueuedPacket) +
-           HeapCost(entry.Route.udpHost);
+    return AllocatorBlock(sizeof(void*) + sizeof(QueuedAnswer)) + HeapCost(entry.QueuedPacket);
 }
 
 bool DelayQueue::Push(QueuedAnswer entry) {

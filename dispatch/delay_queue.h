@@ -9,7 +9,7 @@
 #include <functional>
 #include <map>
 
-#include "dispatch/answer_sockets.h"
+#include "engine/answer_route.h"
 #include "engine/packet.h"
 
 namespace tarvik {
@@ -43,8 +43,8 @@ public:
     DelayQueue& operator=(const DelayQueue&) = delete;
 
     // Memory one waiting answer holds, as a glibc-like allocator hands it
-    // out: its list node, and the heap blocks behind its frame and its
-    // sender's address (none while a text fits inside its string).
+    // out: its list node, and the heap block behind its frame (none while
+    // the frame fits inside its string).
     static std::size_t CostOf(const QueuedAnswer& entry);
     // A tick's group: its tree node, on top of the answers in it.
     static const std::size_t kGroupCost;

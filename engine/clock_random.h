@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <random>
 
-#include "engine/ports.h"
+#include "engine/random_source.h"
 
 namespace tarvik {
 

@@ -26,7 +26,7 @@ MbapHeader DecodeHeader(std::string_view bytes, std::size_t at) {
     return header;
 }
 
-void FrameBuffer::Append(const Packet& packet) {
+void FrameBuffer::Append(std::string_view packet) {
     // Move the live bytes down once the cut ones outnumber them: each byte
     // is moved at most about once.
     if (head_ > 0 && head_ >= size()) {

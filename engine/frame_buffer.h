@@ -32,7 +32,7 @@ public:
     bool empty() const { return size() == 0; }
     std::string_view View() const { return std::string_view(bytes_).substr(head_); }
 
-    void Append(const Packet& packet);
+    void Append(std::string_view bytes);
     // Drops `count` bytes from the front; they end on a frame boundary.
     void Consume(std::size_t count);
     // Empties the buffer, gives its memory back and ends any release.

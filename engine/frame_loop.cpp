@@ -8,11 +8,8 @@
 namespace tarvik {
 namespace {
 
-// Header fields before the function byte in an answer frame, and that byte.
-constexpr std::size_t kAnswerOverhead = 8;
-
-void HandleFrame(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
-    switch (static_cast<FunctionCode>(GetByte(pdu, 0))) {
+void HandleFrame(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
+    switch (static_cast<FunctionCode>(static_cast<unsigned char>(pdu[0]))) {
         case FunctionCode::ReadCoils:
         case FunctionCode::ReadDiscreteInputs: break;  // never answered
         case FunctionCode::ReadHoldingRegisters: ReadHoldingRegisters(ctx, header, pdu); break;
@@ -27,13 +24,11 @@ void HandleFrame(HandlerContext& ctx, const MbapHeader& header, const Packet& pd
 
 }  // namespace
 
-void AnswerMeter::DispatchAnswer(const MbapHeader& header, int functionByte,
-                                 const Packet& answerData, bool viewDebugData) {
-    produced_ += kAnswerOverhead + answerData.size();
-    next_.DispatchAnswer(header, functionByte, answerData, viewDebugData);
+bool SliceSpent(const StepList& out) {
+    return out.MeteredBytes() >= kReleaseSliceBytes || out.size() >= kReleaseSliceSteps;
 }
 
-bool AnswerWholeFrames(FrameBuffer& buffer, HandlerContext& ctx, const AnswerMeter& meter) {
+bool AnswerWholeFrames(FrameBuffer& buffer, HandlerContext& ctx) {
     const std::string_view bytes = buffer.View();
     // Frames are cut by offset and the buffer trimmed once per pass, so an
     // arrival of many frames costs linear time.
@@ -44,20 +39,19 @@ bool AnswerWholeFrames(FrameBuffer& buffer, HandlerContext& ctx, const AnswerMet
         const std::size_t frameSize = kBytesBeforeUnit + static_cast<std::size_t>(header.Length);
         const bool complete = bytes.size() - offset >= frameSize;
         // Checked first, so the next pass writes the line below only once.
-        if (meter.SliceSpent()) {
+        if (SliceSpent(ctx.out)) {
             wholeFrameWaits = complete;
             break;
         }
         if (header.Length == 1) {
             // Written before the hold-back test: while "Don't answer" keeps such
             // a frame at the front, every arrival writes it again.
-            ctx.trace.TraceRequest(
-                header, "Empty packet, ProtocolIdentifier " + Hex4(header.ProtocolIdentifier));
+            ctx.out.Trace(StepKind::Request, header,
+                          "Empty packet, ProtocolIdentifier " + Hex4(header.ProtocolIdentifier));
         }
-        if (ctx.options.DontAnswer() || !complete) break;
+        if (ctx.options.dontAnswer || !complete) break;
         if (header.Length > 1) {
-            HandleFrame(ctx, header,
-                        Packet(bytes.substr(offset + kHeaderSize, frameSize - kHeaderSize)));
+            HandleFrame(ctx, header, bytes.substr(offset + kHeaderSize, frameSize - kHeaderSize));
         }
         offset += frameSize;
     }

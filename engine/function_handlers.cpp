@@ -23,34 +23,54 @@ constexpr std::size_t kWriteValuesOffset = 6;
 // Register numbers in the trace count from 40000, as masters show them.
 constexpr int64_t kFirstRegisterNumber = 40000;
 
-bool LacksAddressFields(const Packet& pdu) { return pdu.size() < kMinPduSize; }
+int ByteAt(std::string_view bytes, std::size_t at) { return static_cast<unsigned char>(bytes[at]); }
 
-Packet ExceptionData(ExceptionCode code) { return Packet(1, static_cast<char>(code)); }
+int32_t WordAt(std::string_view bytes, std::size_t at) {
+    return 256 * ByteAt(bytes, at) + ByteAt(bytes, at + 1);
+}
+
+bool LacksAddressFields(std::string_view pdu) { return pdu.size() < kMinPduSize; }
+
+// The answer leaves now, or after the operator's delay while "Delay answer"
+// is checked.
+void FinishAnswer(HandlerContext& ctx, bool viewDebugData) {
+    const bool delayed = ctx.options.delayAnswer;
+    ctx.out.EndAnswer(ctx.route, delayed ? Departure::Delayed : Departure::Now,
+                      delayed ? ctx.options.delayMs : 0, viewDebugData);
+}
+
+void Answer(HandlerContext& ctx, const MbapHeader& header, int functionByte, std::string_view data,
+            bool viewDebugData) {
+    ctx.out.BeginAnswer(header, functionByte).append(data);
+    FinishAnswer(ctx, viewDebugData);
+}
+
+void AnswerException(HandlerContext& ctx, const MbapHeader& header, int functionByte,
+                     ExceptionCode code, bool viewDebugData) {
+    ctx.out.BeginAnswer(header, functionByte).push_back(static_cast<char>(code));
+    FinishAnswer(ctx, viewDebugData);
+}
 
 // A frame too short for its function changes nothing and says so.
 void AnswerFrameTooShort(HandlerContext& ctx, const MbapHeader& header, FunctionCode code) {
-    ctx.trace.TraceRequest(header, "Frame too short, function " + Decimal(CodeOf(code)));
-    ctx.dispatch.DispatchAnswer(header, ExceptionByteOf(code),
-                                ExceptionData(ExceptionCode::IllegalDataValue),
-                                ctx.options.ShowRawData());
+    ctx.out.Trace(StepKind::Request, header, "Frame too short, function " + Decimal(CodeOf(code)));
+    AnswerException(ctx, header, ExceptionByteOf(code), ExceptionCode::IllegalDataValue,
+                    ctx.options.showRawData);
 }
 
 // Byte count, then two bytes per register; registers past the table are random.
-Packet RegisterReadData(const RegisterTable& table, RandomSource& random, int32_t start,
-                        int32_t quantity) {
-    Packet data;
-    data.reserve(1 + 2 * static_cast<std::size_t>(quantity));
-    data.push_back(static_cast<char>(2 * quantity));
+void AppendRegisterReadData(std::string& out, const RegisterTable& table, RandomSource& random,
+                            int32_t start, int32_t quantity) {
+    out.push_back(static_cast<char>(2 * quantity));
     for (int32_t i = 0; i < quantity; ++i) {
         const int32_t address = start + i;
         if (address >= kRegisterCount) {
-            data.push_back(static_cast<char>(RandomByte(random)));
-            data.push_back(static_cast<char>(RandomByte(random)));
+            out.push_back(static_cast<char>(RandomByte(random)));
+            out.push_back(static_cast<char>(RandomByte(random)));
         } else {
-            AppendWord(data, table[static_cast<std::size_t>(address)]);
+            AppendWord(out, table[static_cast<std::size_t>(address)]);
         }
     }
-    return data;
 }
 
 // A short trace text made on the stack, so the texts of every frame cost no
@@ -92,146 +112,139 @@ ShortText DataText(std::string_view name, int32_t start) {
 
 }  // namespace
 
-void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
+void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::ReadHoldingRegisters);
-    const int32_t start = GetWord(pdu, 1);
-    const int32_t quantity = GetWord(pdu, 3);
-    if (ctx.options.ShowReads()) {
-        ctx.trace.TraceRequest(header,
-                               RangeText("Read Holding Registers ", start, ", count ", quantity));
+    const int32_t start = WordAt(pdu, 1);
+    const int32_t quantity = WordAt(pdu, 3);
+    const bool shown = ctx.options.showReads;
+    if (shown) {
+        ctx.out.Trace(StepKind::Request, header,
+                      RangeText("Read Holding Registers ", start, ", count ", quantity));
     }
 
-    int functionByte = CodeOf(FunctionCode::ReadHoldingRegisters);
-    Packet data;
     if (ctx.simulatePAT) {
         if (auto canned = FindFixedAnswer(start, quantity)) {
-            data.assign(canned->data(), canned->size());
+            Answer(ctx, header, CodeOf(FunctionCode::ReadHoldingRegisters), *canned, shown);
         } else {
-            functionByte = ExceptionByteOf(FunctionCode::ReadHoldingRegisters);
-            data = ExceptionData(ExceptionCode::IllegalDataAddress);
+            AnswerException(ctx, header, ExceptionByteOf(FunctionCode::ReadHoldingRegisters),
+                            ExceptionCode::IllegalDataAddress, shown);
         }
     } else if (quantity > kMaxReadQuantity) {
-        functionByte = ExceptionByteOf(FunctionCode::ReadHoldingRegisters);
-        data = ExceptionData(ExceptionCode::IllegalDataValue);
+        AnswerException(ctx, header, ExceptionByteOf(FunctionCode::ReadHoldingRegisters),
+                        ExceptionCode::IllegalDataValue, shown);
     } else {
-        data = RegisterReadData(ctx.tables.HoldingRegisters, ctx.random, start, quantity);
+        AppendRegisterReadData(
+            ctx.out.BeginAnswer(header, CodeOf(FunctionCode::ReadHoldingRegisters)),
+            ctx.tables.HoldingRegisters, ctx.random, start, quantity);
+        FinishAnswer(ctx, shown);
     }
-
-    ctx.dispatch.DispatchAnswer(header, functionByte, data, ctx.options.ShowReads());
-    if (ctx.options.ShowReads()) {
-        ctx.trace.TraceAnswerHex(header, DataText("Read Holding Registers ", start), data,
-                                 HexForm::Bytes);
+    if (shown) {
+        ctx.out.TraceAnswerData(header, DataText("Read Holding Registers ", start), HexForm::Bytes);
     }
 }
 
-void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
+void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::ReadInputRegisters);
-    const int32_t start = GetWord(pdu, 1);
-    const int32_t quantity = GetWord(pdu, 3);
-    if (ctx.options.ShowReads()) {
-        ctx.trace.TraceRequest(header,
-                               RangeText("Read Input Registers ", start, ", count ", quantity));
+    const int32_t start = WordAt(pdu, 1);
+    const int32_t quantity = WordAt(pdu, 3);
+    if (ctx.options.showReads) {
+        ctx.out.Trace(StepKind::Request, header,
+                      RangeText("Read Input Registers ", start, ", count ", quantity));
     }
 
     if (quantity > kMaxReadQuantity) {
-        const Packet data = ExceptionData(ExceptionCode::IllegalDataValue);
-        ctx.dispatch.DispatchAnswer(header, ExceptionByteOf(FunctionCode::ReadInputRegisters), data,
-                                    ctx.options.ShowRawData());
-        ctx.trace.TraceAnswerHex(header, DataText("Read Input Registers ", start), data,
-                                 HexForm::Bytes);
+        AnswerException(ctx, header, ExceptionByteOf(FunctionCode::ReadInputRegisters),
+                        ExceptionCode::IllegalDataValue, ctx.options.showRawData);
+        ctx.out.TraceAnswerData(header, DataText("Read Input Registers ", start), HexForm::Bytes);
         return;
     }
 
-    const Packet data = RegisterReadData(ctx.tables.InputRegisters, ctx.random, start, quantity);
-    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::ReadInputRegisters), data,
-                                ctx.options.ShowRawData());
+    AppendRegisterReadData(ctx.out.BeginAnswer(header, CodeOf(FunctionCode::ReadInputRegisters)),
+                           ctx.tables.InputRegisters, ctx.random, start, quantity);
+    FinishAnswer(ctx, ctx.options.showRawData);
     // The values without the byte count, four digits each.
-    ctx.trace.TraceAnswerHex(header, DataText("Read Input Registers ", start),
-                             std::string_view(data).substr(1), HexForm::Words);
+    ctx.out.TraceAnswerData(header, DataText("Read Input Registers ", start), HexForm::Words, 1);
 }
 
-void WriteSingleCoil(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
+void WriteSingleCoil(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleCoil);
-    const int32_t address = GetWord(pdu, 1);
-    const int32_t value = GetWord(pdu, 3);
-    ctx.trace.TraceRequest(header,
-                           "Write single coil " + Decimal(address) + ", value " + Hex4(value));
-    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteSingleCoil), pdu.substr(1),
-                                ctx.options.ShowRawData());
-    ctx.trace.TraceAnswer(header, "Write single coil response");
+    const int32_t address = WordAt(pdu, 1);
+    const int32_t value = WordAt(pdu, 3);
+    ctx.out.Trace(StepKind::Request, header,
+                  "Write single coil " + Decimal(address) + ", value " + Hex4(value));
+    Answer(ctx, header, CodeOf(FunctionCode::WriteSingleCoil), pdu.substr(1),
+           ctx.options.showRawData);
+    ctx.out.Trace(StepKind::Answer, header, "Write single coil response");
 }
 
-void WriteSingleRegister(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
+void WriteSingleRegister(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleRegister);
-    const int32_t address = GetWord(pdu, 1);
-    const int32_t value = GetWord(pdu, 3);
+    const int32_t address = WordAt(pdu, 1);
+    const int32_t value = WordAt(pdu, 3);
     // Past the table the write is ignored but still answered as done.
     if (address < kRegisterCount)
         ctx.tables.HoldingRegisters[static_cast<std::size_t>(address)] = value;
-    ctx.trace.TraceRequest(header,
-                           "Write Holding Register " + Decimal(address) + ", value " + Hex4(value));
-    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteSingleRegister), pdu.substr(1),
-                                ctx.options.ShowRawData());
+    ctx.out.Trace(StepKind::Request, header,
+                  "Write Holding Register " + Decimal(address) + ", value " + Hex4(value));
+    Answer(ctx, header, CodeOf(FunctionCode::WriteSingleRegister), pdu.substr(1),
+           ctx.options.showRawData);
 }
 
-void WriteMultipleCoils(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
+void WriteMultipleCoils(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleCoils);
-    const ShortText text = RangeText("Write Coils ", GetWord(pdu, 1), ", length ", GetWord(pdu, 3));
-    ctx.trace.TraceRequest(header, text);
-    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteMultipleCoils),
-                                pdu.substr(1, kAddressFieldsSize), ctx.options.ShowRawData());
-    ctx.trace.TraceAnswer(header, text);
+    const ShortText text = RangeText("Write Coils ", WordAt(pdu, 1), ", length ", WordAt(pdu, 3));
+    ctx.out.Trace(StepKind::Request, header, text);
+    Answer(ctx, header, CodeOf(FunctionCode::WriteMultipleCoils), pdu.substr(1, kAddressFieldsSize),
+           ctx.options.showRawData);
+    ctx.out.Trace(StepKind::Answer, header, text);
 }
 
-void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, const Packet& pdu) {
+void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleRegisters);
-    const int32_t start = GetWord(pdu, 1);
-    const int32_t quantity = GetWord(pdu, 3);
+    const int32_t start = WordAt(pdu, 1);
+    const int32_t quantity = WordAt(pdu, 3);
     const ShortText text = RangeText("Write Holding Registers ", start, ", length ", quantity);
-    ctx.trace.TraceRequest(header, text);
+    ctx.out.Trace(StepKind::Request, header, text);
 
     if (start + quantity > kRegisterCount) {
-        ctx.dispatch.DispatchAnswer(header, kUnsupportedFunctionByte,
-                                    ExceptionData(ExceptionCode::IllegalDataAddress),
-                                    ctx.options.ShowRawData());
-        ctx.trace.TraceAnswer(header, text);
+        AnswerException(ctx, header, kUnsupportedFunctionByte, ExceptionCode::IllegalDataAddress,
+                        ctx.options.showRawData);
+        ctx.out.Trace(StepKind::Answer, header, text);
         return;
     }
     // All values must be there before any is stored: a cut frame writes nothing.
     // The byte count at PDU byte 5 is not used, so quantity 0 needs nothing more.
-    if (quantity > 0 && pdu.size() < kWriteValuesOffset + 2 * static_cast<std::size_t>(quantity)) {
+    const std::size_t valueBytes = 2 * static_cast<std::size_t>(quantity);
+    if (quantity > 0 && pdu.size() < kWriteValuesOffset + valueBytes) {
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleRegisters);
     }
     for (int32_t i = 0; i < quantity; ++i) {
-        const int32_t value = GetWord(pdu, kWriteValuesOffset + 2 * static_cast<std::size_t>(i));
+        const int32_t value = WordAt(pdu, kWriteValuesOffset + 2 * static_cast<std::size_t>(i));
         ctx.tables.HoldingRegisters[static_cast<std::size_t>(start + i)] = value;
     }
     // One request line per register written, whatever the options say; the
     // trace is handed the values, not 100 lines of text.
     if (quantity > 0) {
-        ctx.trace.TraceRegisterValues(
-            header, kFirstRegisterNumber + start,
-            std::string_view(pdu).substr(kWriteValuesOffset,
-                                         2 * static_cast<std::size_t>(quantity)));
+        ctx.out.Trace(StepKind::RegisterValues, header, {},
+                      pdu.substr(kWriteValuesOffset, valueBytes), HexForm::Bytes,
+                      kFirstRegisterNumber + start);
     }
     // The standard answer names the range only; the echo repeats every value.
-    const Packet answer =
-        ctx.standardWriteAnswer ? pdu.substr(1, kAddressFieldsSize) : pdu.substr(1);
-    ctx.dispatch.DispatchAnswer(header, CodeOf(FunctionCode::WriteMultipleRegisters), answer,
-                                ctx.options.ShowRawData());
-    ctx.trace.TraceAnswer(header, text);
+    Answer(ctx, header, CodeOf(FunctionCode::WriteMultipleRegisters),
+           ctx.standardWriteAnswer ? pdu.substr(1, kAddressFieldsSize) : pdu.substr(1),
+           ctx.options.showRawData);
+    ctx.out.Trace(StepKind::Answer, header, text);
 }
 
 void AnswerUnsupportedFunction(HandlerContext& ctx, const MbapHeader& header) {
-    ctx.dispatch.DispatchAnswer(header, kUnsupportedFunctionByte,
-                                ExceptionData(ExceptionCode::IllegalDataAddress),
-                                ctx.options.ShowRawData());
+    AnswerException(ctx, header, kUnsupportedFunctionByte, ExceptionCode::IllegalDataAddress,
+                    ctx.options.showRawData);
 }
 
 }  // namespace tarvik

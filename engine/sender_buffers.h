@@ -9,8 +9,8 @@
 #include <map>
 #include <optional>
 
+#include "engine/answer_route.h"
 #include "engine/frame_buffer.h"
-#include "engine/sender_key.h"
 
 namespace tarvik {
 

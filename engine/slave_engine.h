@@ -1,30 +1,23 @@
-// The slave protocol engine: gathers received bytes into Modbus/TCP frames
-// and answers each through the ports it was given. A TCP stream has one
-// receive buffer; every UDP sender has its own.
+// The slave protocol engine as one step: the bytes of one arrival and the
+// route they came by go in; the frames are cut and answered, and what comes
+// out is one ordered list of steps (trace records and answers, each answer
+// with its route and how it leaves). The caller carries the steps out; the
+// engine sends nothing and tells no one. A TCP stream has one receive
+// buffer; every UDP sender has its own.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string_view>
 
-#include "engine/frame_buffer.h"
-#include "engine/frame_loop.h"
-#include "engine/packet.h"
-#include "engine/ports.h"
+#include "engine/answer_route.h"
+#include "engine/held_frames.h"
+#include "engine/operator_options.h"
+#include "engine/random_source.h"
 #include "engine/register_tables.h"
-#include "engine/sender_buffers.h"
-#include "engine/sender_key.h"
+#include "engine/steps.h"
 
 namespace tarvik {
-
-struct EnginePorts {
-    OperatorOptions& options;
-    TraceWriter& trace;
-    AnswerDispatch& dispatch;
-    StatusRefresh& status;
-    RandomSource& random;
-};
 
 enum class ArrivalOutcome {
     Handled,
@@ -32,77 +25,77 @@ enum class ArrivalOutcome {
     // later pass of the event loop.
     MoreToRelease,
     // The stream's bytes would have passed kReceiveBufferLimit: the stream
-    // buffer was emptied and the caller must close the connection.
+    // buffer was emptied and the steps end by closing the connection.
     CloseConnection,
     // The datagram would have passed kReceiveBufferLimit and was dropped.
     // The sender's held frames may still be releasing: see ReleasePending.
     DatagramDropped,
 };
 
+// The steps of one arrival or one slice; valid until the engine's next call.
+struct EngineStep {
+    ArrivalOutcome outcome = ArrivalOutcome::Handled;
+    const StepList& steps;
+};
+
 class SlaveEngine {
 public:
     // standardWriteAnswer: function 16 is answered with start and quantity
     // only, as standard masters expect, instead of the whole request.
-    SlaveEngine(EnginePorts ports, bool simulatePAT, bool standardWriteAnswer = false);
+    SlaveEngine(RandomSource& random, bool simulatePAT, bool standardWriteAnswer = false);
 
-    // Bytes of the TCP stream: dump them, append them to the stream buffer,
-    // answer its whole frames in order (one slice), count the arrival and
-    // refresh the status bar.
-    ArrivalOutcome ProcessPacket(const Packet& packet);
+    // The operator's options from now on (the next frame reads them).
+    void SetOptions(const OperatorOptions& options) { options_ = options; }
+    const OperatorOptions& Options() const { return options_; }
 
-    // One datagram: the same, with the sender's own buffer. Answers are
-    // handed on while CurrentSender() names `sender`.
-    ArrivalOutcome ProcessDatagram(const Packet& packet, const SenderKey& sender);
+    // Bytes of the TCP stream that came on connection `connection`: dump
+    // them, append them to the stream buffer, answer its whole frames in
+    // order (one slice), count the arrival.
+    EngineStep ProcessPacket(std::string_view packet, uint64_t connection);
+
+    // One datagram: the same, with the sender's own buffer; its answers go
+    // back to `sender`.
+    EngineStep ProcessDatagram(std::string_view packet, const SenderKey& sender);
 
     // The next slice of frames left waiting by the slice limit: the stream
     // first, then each waiting sender in turn, in the order they began.
-    // Not an arrival: no dump, not counted; the status bar is refreshed.
-    ArrivalOutcome ContinueRelease();
-    bool ReleasePending() const;
-
-    // While frames are answered: the sender they came from; empty for the
-    // stream and between calls.
-    const SenderKey& CurrentSender() const { return current_; }
+    // Not an arrival: no dump, not counted.
+    EngineStep ContinueRelease();
+    bool ReleasePending() const { return held_.ReleasePending(); }
 
     // A connection was accepted: the counter and the stream buffer start
     // afresh, and the stream's release ends.
     void ResetForNewConnection();
     // An outgoing connection was established: the stream buffer (held
     // frames included) is emptied; the counter goes on.
-    void ClearStreamBuffer();
+    void ClearStreamBuffer() { held_.ClearStream(); }
 
     RegisterTables& Registers() { return tables_; }
     const RegisterTables& Registers() const { return tables_; }
-    std::string_view ReceiveBuffer() const { return stream_.View(); }
+    std::string_view ReceiveBuffer() const { return held_.Stream().View(); }
     // A sender's bytes not yet cut into frames; empty for one not remembered.
     std::string_view ReceiveBuffer(const SenderKey& sender) const;
-    std::size_t RememberedSenders() const { return senders_.Count(); }
+    std::size_t RememberedSenders() const { return held_.RememberedSenders(); }
     int32_t PacketsReceived() const { return packetsReceived_; }
-    bool SimulatePAT() const { return simulatePAT_; }
 
 private:
-    void DumpArrival(const Packet& packet);
-    std::size_t HeldBytes() const;
-    std::size_t Releasing() const;
-    void ClearForRelease(FrameBuffer& buffer);
-    std::size_t ReleaseOthersToFit(const SenderKey& sender, std::size_t held, std::size_t arriving);
+    void Begin();
+    void DumpArrival(std::string_view packet);
     void TraceOverflow(const FrameBuffer& buffer, std::string_view text);
-    void ReleaseSlice(FrameBuffer& buffer);
-    void ReleaseSenderSlice(const SenderKey& sender, FrameBuffer& buffer);
-    void SetSenderPending(const SenderKey& sender, FrameBuffer& buffer, bool pending);
-    void SettleSender(const SenderKey& sender);
+    // One slice of `buffer`'s frames, answered to `route`; true when whole
+    // frames wait for a later pass.
+    bool ReleaseSlice(FrameBuffer& buffer, const AnswerRoute& route);
     void CountArrival();
-    ArrivalOutcome Outcome(ArrivalOutcome taken) const;
+    EngineStep Result(ArrivalOutcome taken) const;
 
-    EnginePorts ports_;
+    RandomSource& random_;
     bool simulatePAT_;
     bool standardWriteAnswer_;
+    OperatorOptions options_;
     RegisterTables tables_;
-    AnswerMeter meter_;
-    FrameBuffer stream_;
-    SenderBuffers senders_;
-    std::deque<SenderKey> waitingSenders_;  // release pending, in the order begun
-    SenderKey current_;
+    HeldFrames held_;
+    uint64_t streamConnection_ = 0;  // the connection the stream's bytes came on
+    StepList steps_;
     int32_t packetsReceived_ = 0;
 };
 

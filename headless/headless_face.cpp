@@ -13,7 +13,7 @@ const char* OnOff(bool on) { return on ? "on" : "off"; }
 HeadlessFace::HeadlessFace(const StartupSettings& settings, const FixedOptions& options,
                            const HeadlessSettings& output)
     : options_(options),
-      core_(settings, options_, *this),
+      core_(settings, options_.Snapshot(), *this),
       out_(core_.Outputs().AddDescriptor(output.outputFd, !output.quiet)) {}
 
 StartOutcome HeadlessFace::Start() {
@@ -30,10 +30,6 @@ StartOutcome HeadlessFace::Start() {
 
 void HeadlessFace::Notice(std::string_view text) { out_.Add(NoticeLine(text)); }
 
-std::string HeadlessFace::PanelText(int panel) const {
-    return panel >= 1 && panel <= kPanelCount ? panels_[panel - 1] : std::string();
-}
-
 void HeadlessFace::SetPanelText(int panel, std::string_view text) {
     if (panel < 1 || panel > kPanelCount) return;
     panels_[panel - 1] = std::string(text);
@@ -47,17 +43,17 @@ std::string RoleText(const SlaveCore& core) {
         return "Role: TCP client of " + settings.RemoteHost + ":" + Decimal(settings.RemotePort);
     }
     const SocketSet& sockets = core.Sockets();
-    if (sockets.listener.State() == SocketState::Closed && !sockets.UdpMode()) {
+    if (sockets.listener.State() == SocketState::Closed && !core.UdpMode()) {
         return "Role: TCP server, no port opened";
     }
-    return std::string("Role: ") + (sockets.UdpMode() ? "UDP" : "TCP server") + " on port " +
+    return std::string("Role: ") + (core.UdpMode() ? "UDP" : "TCP server") + " on port " +
            Decimal(sockets.listener.LocalPort());
 }
 
-std::string OptionsText(const OperatorOptions& options) {
-    return std::string("Options: Show raw data ") + OnOff(options.ShowRawData()) + ", Show reads " +
-           OnOff(options.ShowReads()) + ", Don't answer " + OnOff(options.DontAnswer()) +
-           ", Delay answer " + OnOff(options.DelayAnswer()) + " (" + options.DelayText() + " msec)";
+std::string OptionsText(const FixedOptions& options) {
+    return std::string("Options: Show raw data ") + OnOff(options.showRawData) + ", Show reads " +
+           OnOff(options.showReads) + ", Don't answer " + OnOff(options.dontAnswer) +
+           ", Delay answer " + OnOff(options.delayAnswer) + " (" + options.delayText + " msec)";
 }
 
 }  // namespace tarvik

@@ -41,7 +41,6 @@ public:
     void Notice(std::string_view text);
 
 private:
-    std::string PanelText(int panel) const override;
     void SetPanelText(int panel, std::string_view text) override;
 
     FixedOptions options_;
@@ -53,6 +52,6 @@ private:
 
 // The start-up notice texts for a core's settings and options.
 std::string RoleText(const SlaveCore& core);
-std::string OptionsText(const OperatorOptions& options);
+std::string OptionsText(const FixedOptions& options);
 
 }  // namespace tarvik

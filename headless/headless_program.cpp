@@ -45,6 +45,8 @@ int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string
     }
     QObject::connect(&termination, &TerminationSignals::Requested, &application,
                      [] { QCoreApplication::exit(0); });
+    QObject::connect(&face.Core(), &SlaveCore::SocketFailed, &application,
+                     [](const SocketError& error) { ErrorLine("Socket error: " + error.text); });
     if (TerminationRequested()) return 0;
     return QCoreApplication::exec();
 }

@@ -1,26 +1,27 @@
-// Operator options held as plain values: the headless face's options for the
-// whole run, taken from the settings file, and the tests' options.
+// Operator options held as the text a user wrote: the headless face's options
+// for the whole run, taken from the settings file, and the values the
+// window's controls start with.
 #pragma once
 
 #include <string>
+#include <string_view>
 
-#include "engine/ports.h"
+#include "config/text_helpers.h"
+#include "engine/operator_options.h"
 
 namespace tarvik {
 
-struct FixedOptions final : OperatorOptions {
-    // The values the window's controls start with.
+struct FixedOptions {
     bool showRawData = true;
     bool showReads = true;
     bool dontAnswer = false;
     bool delayAnswer = false;
     std::string delayText = "200";
 
-    bool ShowRawData() const override { return showRawData; }
-    bool ShowReads() const override { return showReads; }
-    bool DontAnswer() const override { return dontAnswer; }
-    bool DelayAnswer() const override { return delayAnswer; }
-    std::string DelayText() const override { return delayText; }
+    OperatorOptions Snapshot() const {
+        return OperatorOptions{showRawData, showReads, dontAnswer, delayAnswer,
+                               DelayMsOf(delayText)};
+    }
 };
 
 }  // namespace tarvik

@@ -8,22 +8,30 @@
 
 namespace tarvik {
 
-SlaveCore::SlaveCore(const StartupSettings& settings, OperatorOptions& options,
+SlaveCore::SlaveCore(const StartupSettings& settings, const OperatorOptions& options,
                      StatusPanels& panels, TraceModel::Clock clock)
     : settings_(settings),
       panels_(panels),
       trace_(std::move(clock)),
-      dispatcher_(options, trace_, sockets_, *this),
-      engine_(EnginePorts{options, trace_, dispatcher_, *this, random_}, settings.SimulatePAT,
-              settings.StandardWriteAnswer),
-      manager_(sockets_, engine_, dispatcher_, *this, settings.SocketServer) {
+      dispatcher_(trace_, sockets_),
+      engine_(random_, settings.SimulatePAT, settings.StandardWriteAnswer),
+      manager_(sockets_, engine_, dispatcher_, settings.SocketServer) {
+    engine_.SetOptions(options);
     sockets_.data.SetRemoteHost(settings.RemoteHost);
     sockets_.data.SetRemotePort(settings.RemotePort);
     connect(&manager_, &ConnectionManager::ConnectionColourChanged, this,
             &SlaveCore::ConnectionColourChanged);
+    // Once at the end of every socket event that may have changed what the
+    // panels show: a connection that comes and goes within one pass of the
+    // event loop is still shown.
+    connect(&manager_, &ConnectionManager::Changed, this, &SlaveCore::RefreshStatusBar);
+    connect(&manager_, &ConnectionManager::SocketFailed, this, &SlaveCore::ReportSocketError);
 
     sendTick_.setInterval(kSendTimerInterval);
-    connect(&sendTick_, &QTimer::timeout, this, [this] { dispatcher_.SendTick(); });
+    connect(&sendTick_, &QTimer::timeout, this, [this] {
+        // The sent count changed: show it now rather than at the next arrival.
+        if (dispatcher_.SendTick()) RefreshStatusBar();
+    });
     reconnectTick_.setInterval(kReconnectIntervalMs);
     connect(&reconnectTick_, &QTimer::timeout, this, [this] { manager_.ReconnectTick(); });
     sendTick_.start();
@@ -56,7 +64,7 @@ CoreStart SlaveCore::Start() {
                 break;
         }
     }
-    lastSocketState_ = kNoSocketStateShown;
+    panelWriter_.Forget();
     RefreshStatusBar();
     return start;
 }
@@ -80,15 +88,31 @@ QHostAddress SlaveCore::BindAddress() {
     return address.protocol() == QAbstractSocket::IPv4Protocol ? address : QHostAddress();
 }
 
-void SlaveCore::RefreshStatusBar() { tarvik::RefreshStatusBar(panels_, *this, lastSocketState_); }
+void SlaveCore::ReportSocketError(const SocketError& error) {
+    // The start-up notices and the status bar already name the missing host.
+    if (error.what == SocketError::What::NoRemote) return;
+    // Client mode tries again every 100 ms: the same failure is told once,
+    // until a connection is made or the failure changes.
+    if (lastError_ && lastError_->what == error.what && lastError_->text == error.text) return;
+    lastError_ = error;
+    emit SocketFailed(error);
+}
 
-SocketState SlaveCore::DataState() const { return sockets_.data.State(); }
-std::string SlaveCore::DataRemoteHostIP() const { return sockets_.data.RemoteHostIP(); }
-std::string SlaveCore::DataRemoteHost() const { return sockets_.data.RemoteHost(); }
-int32_t SlaveCore::DataRemotePort() const { return sockets_.data.RemotePort(); }
-int32_t SlaveCore::ListenLocalPort() const { return sockets_.listener.LocalPort(); }
-bool SlaveCore::SocketServer() const { return settings_.SocketServer; }
-int32_t SlaveCore::PacketsReceived() const { return engine_.PacketsReceived(); }
-int32_t SlaveCore::PacketsSent() const { return dispatcher_.PacketsSent(); }
+void SlaveCore::RefreshStatusBar() {
+    if (sockets_.data.State() == SocketState::Connected) lastError_.reset();
+    panelWriter_.Refresh(panels_, CurrentStatus());
+}
+
+StatusView SlaveCore::CurrentStatus() const {
+    const TcpConnection& data = sockets_.data;
+    return StatusView{data.State(),
+                      data.RemoteHostIP(),
+                      data.RemoteHost(),
+                      data.RemotePort(),
+                      sockets_.listener.LocalPort(),
+                      settings_.SocketServer,
+                      engine_.PacketsReceived(),
+                      dispatcher_.PacketsSent()};
+}
 
 }  // namespace tarvik

@@ -2,8 +2,8 @@
 // answer sending with the delayed-answer queue, the three sockets and the
 // connection manager, the send and reconnect ticks, the trace and the status
 // panels' rules. Built from the start-up settings; a face (the window, or
-// the headless program) gives it the operator options and the panels to
-// write, and shows what it reports.
+// the headless program) gives it the operator options (again whenever they
+// change) and the panels to write, and shows what it reports.
 #pragma once
 
 #include <QHostAddress>
@@ -18,10 +18,9 @@
 #include "config/startup_settings.h"
 #include "dispatch/answer_dispatcher.h"
 #include "engine/clock_random.h"
-#include "engine/ports.h"
+#include "engine/operator_options.h"
 #include "engine/slave_engine.h"
 #include "slave/status_panels.h"
-#include "slave/status_source.h"
 #include "slave/trace_outputs.h"
 #include "trace/trace_model.h"
 #include "transport/connection_manager.h"
@@ -41,13 +40,13 @@ struct CoreStart {
     std::string caption;
 };
 
-class SlaveCore final : public QObject, private StatusSource, private StatusRefresh {
+class SlaveCore final : public QObject {
     Q_OBJECT
 public:
     // Seeds the random source and builds every part; the ticks run from now
-    // on and are handled once the event loop runs. `options` and `panels`
-    // must outlive the core.
-    SlaveCore(const StartupSettings& settings, OperatorOptions& options, StatusPanels& panels,
+    // on and are handled once the event loop runs. `panels` must outlive
+    // the core.
+    SlaveCore(const StartupSettings& settings, const OperatorOptions& options, StatusPanels& panels,
               TraceModel::Clock clock = SystemTraceStamp);
     ~SlaveCore() override;
     SlaveCore(const SlaveCore&) = delete;
@@ -66,6 +65,10 @@ public:
     // be opened, a BindAddress that is not an IPv4 address of this machine).
     const std::vector<std::string>& StartWarnings() const { return startWarnings_; }
 
+    // The operator options from the next frame on.
+    void SetOptions(const OperatorOptions& options) { engine_.SetOptions(options); }
+    const OperatorOptions& Options() const { return engine_.Options(); }
+
     const StartupSettings& Settings() const { return settings_; }
     TraceModel& Trace() { return trace_; }
     TraceOutputs& Outputs() { return outputs_; }
@@ -74,35 +77,35 @@ public:
     AnswerDispatcher& Dispatcher() { return dispatcher_; }
     SocketSet& Sockets() { return sockets_; }
     const SocketSet& Sockets() const { return sockets_; }
+    // True when the local port was opened as UDP.
+    bool UdpMode() const { return manager_.UdpMode(); }
     // The 100 ms tick of the delayed answers, for probes that time it.
     const QTimer& SendTickTimer() const { return sendTick_; }
 
-    // Brings the panels up to date (compare-and-write).
-    void RefreshStatusBar() override;
+    // Brings the panels up to date: each is written only when what it shows
+    // has changed. The core calls it once after every event that changed
+    // something; nothing else does.
+    void RefreshStatusBar();
 
     // The window's background colour (BBGGRR); kColourUnset before the first tick.
     int32_t ConnectionColour() const { return manager_.ConnectionColour(); }
 
 signals:
     void ConnectionColourChanged(int32_t colour);
+    // A socket reported trouble; the face shows it.
+    void SocketFailed(const SocketError& error);
 
 private:
-    // What the panels show.
-    SocketState DataState() const override;
-    std::string DataRemoteHostIP() const override;
-    std::string DataRemoteHost() const override;
-    int32_t DataRemotePort() const override;
-    int32_t ListenLocalPort() const override;
-    bool SocketServer() const override;
-    int32_t PacketsReceived() const override;
-    int32_t PacketsSent() const override;
+    StatusView CurrentStatus() const;
+    void ReportSocketError(const SocketError& error);
 
     QHostAddress BindAddress();
 
     StartupSettings settings_;
     std::vector<std::string> startWarnings_;
     StatusPanels& panels_;
-    int16_t lastSocketState_ = kNoSocketStateShown;
+    StatusPanelWriter panelWriter_;
+    std::optional<SocketError> lastError_;  // told last, until a connection is made
     TraceModel trace_;
     TraceOutputs outputs_{trace_};
     ClockSeededRandom random_;

@@ -1,13 +1,14 @@
-// The connection panel and the two counter panels of the status bar, brought
-// up to date by compare-and-write so a refresh that changes nothing writes
-// nothing. Plain C++: any five-panel bar implements StatusPanels.
+// The connection panel and the two counter panels of the status bar, written
+// only when what they show has changed. Plain C++: any five-panel bar
+// implements StatusPanels.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "slave/status_source.h"
+#include "transport/socket_state.h"
 
 namespace tarvik {
 
@@ -22,25 +23,36 @@ inline constexpr int kPanelCount = 5;
 class StatusPanels {
 public:
     virtual ~StatusPanels() = default;
-    // Text of panel 1..5; empty for any other number.
-    virtual std::string PanelText(int panel) const = 0;
     // Panels outside 1..5 are ignored.
     virtual void SetPanelText(int panel, std::string_view text) = 0;
 };
 
-// The number a panel text begins with, 0 for an empty or non-numeric text.
-int64_t PanelNumber(std::string_view text);
+// Everything the three panels show, as the core reads it at a refresh.
+struct StatusView {
+    SocketState state = SocketState::Closed;  // of the data connection
+    std::string remoteHostIP;                 // its peer's dotted address
+    std::string remoteHost;                   // where client mode connects
+    int32_t remotePort = 0;                   // the peer's or target's port
+    int32_t localPort = 0;                    // the port in use
+    bool socketServer = false;
+    int32_t packetsReceived = 0;
+    int32_t packetsSent = 0;
+};
 
-// Text of the connection panel for data-socket state `state`.
-std::string ConnectionText(const StatusSource& source, SocketState state);
+// Text of the connection panel.
+std::string ConnectionText(const StatusView& view);
 
-// No socket state is -1: with this as the last state shown, the next
-// refresh always writes the connection panel.
-inline constexpr int16_t kNoSocketStateShown = -1;
+// Remembers what the panels show and writes a panel only when a value it
+// shows differs: the counters by their numbers, the connection panel by its
+// state, addresses and ports (a replaced master shows its own address).
+class StatusPanelWriter {
+public:
+    void Refresh(StatusPanels& panels, const StatusView& view);
+    // The next refresh writes every panel.
+    void Forget() { shown_.reset(); }
 
-// Writes panels 2 and 3 where their numbers differ from the counters, and
-// panel 1 when the data socket's state differs from `lastSocketState`, which
-// then records the state whose text the panel shows.
-void RefreshStatusBar(StatusPanels& panels, const StatusSource& source, int16_t& lastSocketState);
+private:
+    std::optional<StatusView> shown_;
+};
 
 }  // namespace tarvik

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/ports.h"
+#include "engine/trace_writer.h"
 #include "trace/trace_clock.h"
 
 namespace tarvik {

@@ -35,11 +35,11 @@ void TraceModel::RemoveListener(TraceListener& listener) {
                      listeners_.end());
 }
 
-void TraceModel::TraceRaw(std::string_view mark, const Packet& packet) {
-    if (packet.empty()) {
+void TraceModel::TraceRaw(std::string_view mark, std::string_view bytes) {
+    if (bytes.empty()) {
         AppendBlank();
     } else {
-        Append(MbapHeader{}, TraceKind::Raw, mark, packet, HexForm::Bytes);
+        Append(MbapHeader{}, TraceKind::Raw, mark, bytes, HexForm::Bytes);
     }
     Trim();
     SelectLast();

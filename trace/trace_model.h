@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/ports.h"
+#include "engine/trace_writer.h"
 #include "trace/trace_clock.h"
 #include "trace/trace_entry.h"
 
@@ -40,7 +40,7 @@ public:
     void AddListener(TraceListener& listener);
     void RemoveListener(TraceListener& listener);
 
-    void TraceRaw(std::string_view mark, const Packet& packet) override;
+    void TraceRaw(std::string_view mark, std::string_view bytes) override;
     void TraceRequest(const MbapHeader& header, std::string_view text) override;
     void TraceAnswer(const MbapHeader& header, std::string_view text) override;
     void TraceAnswerHex(const MbapHeader& header, std::string_view text, std::string_view bytes,

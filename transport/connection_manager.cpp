@@ -1,99 +1,115 @@
 #include "transport/connection_manager.h"
 
-#include "config/startup_settings.h"
-#include "config/text_helpers.h"
-#include "dispatch/answer_dispatcher.h"
-#include "engine/slave_engine.h"
 #include "transport/socket_limits.h"
-#include "transport/socket_set.h"
 
 namespace tarvik {
 
 ConnectionManager::ConnectionManager(SocketSet& sockets, SlaveEngine& engine,
-                                     AnswerDispatcher& dispatcher, StatusRefresh& status,
-                                     bool socketServer, QObject* parent)
+                                     AnswerDispatcher& dispatcher, bool socketServer,
+                                     QObject* parent)
     : QObject(parent),
       sockets_(sockets),
       engine_(engine),
       dispatcher_(dispatcher),
-      status_(status),
       socketServer_(socketServer) {
     connect(&sockets_.listener, &TcpListener::ConnectionRequest, this,
             &ConnectionManager::OnConnectionRequest);
     connect(&sockets_.data, &TcpConnection::ConnectEvent, this, &ConnectionManager::OnConnected);
     connect(&sockets_.data, &TcpConnection::DataArrival, this, &ConnectionManager::OnDataArrival);
-    connect(&sockets_.data, &TcpConnection::CloseEvent, this, &ConnectionManager::OnDataClosed);
-    connect(&sockets_.data, &TcpConnection::Error, this, &ConnectionManager::OnDataError);
+    connect(&sockets_.data, &TcpConnection::CloseEvent, this, &ConnectionManager::CloseData);
+    connect(&sockets_.data, &TcpConnection::Failed, this, &ConnectionManager::OnDataFailed);
     connect(&sockets_.udp, &UdpEndpoint::DataArrival, this, &ConnectionManager::OnDatagram);
+    connect(&sockets_.udp, &UdpEndpoint::Failed, this, &ConnectionManager::SocketFailed);
     // A slice waiting for the master to read its answers goes on once it has.
     connect(&sockets_.data, &TcpConnection::WriteBacklogDrained, this, [this] {
         if (engine_.ReleasePending()) ScheduleRelease();
     });
-    sockets_.FollowSenders(engine_);
 }
 
-LocalPortOutcome ConnectionManager::OpenLocalPort(std::string_view localPorts,
+LocalPortOutcome ConnectionManager::OpenLocalPort(const std::vector<PortEntry>& entries,
                                                   const QHostAddress& bindAddress) {
-    for (int i = 0;; ++i) {
-        const std::string line = GetField(localPorts, i, '\0');
-        if (line.empty()) return {PortOpening::ListUsedUp, {}, 0};
-        const PortEntry entry = ParsePortEntry(line);
-        if (entry.PortText.empty()) return {PortOpening::StoppedAtEntryWithoutPort, {}, 0};
-        if (OpenEntry(entry.Port, entry.IsUdp(), bindAddress))
-            return {PortOpening::Opened, entry.Title, sockets_.listener.LocalPort()};
+    LocalPortOutcome outcome;
+    for (const PortEntry& entry : entries) {
+        if (entry.PortText.empty()) {
+            outcome.Outcome = PortOpening::StoppedAtEntryWithoutPort;
+            return outcome;
+        }
+        outcome.LastFailure = OpenEntry(entry, bindAddress);
+        if (!outcome.LastFailure) {
+            return {PortOpening::Opened, entry.Title, sockets_.listener.LocalPort(), {}};
+        }
     }
+    outcome.Outcome = PortOpening::ListUsedUp;
+    return outcome;
 }
 
-bool ConnectionManager::OpenEntry(int32_t port, bool udp, const QHostAddress& bindAddress) {
+std::optional<SocketError> ConnectionManager::OpenEntry(const PortEntry& entry,
+                                                        const QHostAddress& bindAddress) {
     // The listener carries the port of every entry tried, UDP ones included.
-    if (!sockets_.listener.SetLocalPort(port)) return false;
+    if (!sockets_.listener.SetLocalPort(entry.Port)) {
+        return SocketError{SocketError::What::OpenFailed, "no such port"};
+    }
     // An address that is none opens nothing, like a port in use.
-    if (bindAddress.isNull()) return false;
-    if (!udp) return sockets_.listener.Listen(bindAddress);
-    if (!sockets_.udp.SetLocalPort(port) || !sockets_.udp.Bind(bindAddress)) return false;
-    sockets_.SetUdpMode(true);
+    if (bindAddress.isNull()) {
+        return SocketError{SocketError::What::OpenFailed, "no such local address"};
+    }
+    if (!entry.IsUdp()) return sockets_.listener.Listen(bindAddress);
+    if (!sockets_.udp.SetLocalPort(entry.Port)) {
+        return SocketError{SocketError::What::OpenFailed, "no such port"};
+    }
+    if (auto failure = sockets_.udp.Bind(bindAddress)) return failure;
+    udpMode_ = true;
     // With port 0 the system chose one: show that one, not 0.
     sockets_.listener.SetLocalPort(sockets_.udp.LocalPort());
-    return true;
+    return std::nullopt;
 }
 
-void ConnectionManager::OnConnectionRequest(int32_t requestID) {
+void ConnectionManager::OnConnectionRequest() {
     TcpConnection& data = sockets_.data;
-    // One master at a time: the newest is served, the one in use dropped.
+    // One master at a time: the newest is served, the one in use dropped,
+    // and the drop is shown before the newcomer.
     if (data.State() != SocketState::Closed) {
         data.Close();
-        // The status bar compares by socket state, which is connected before
-        // and after: show the drop, so the new peer's address replaces the old.
-        status_.RefreshStatusBar();
+        emit Changed();
     }
     engine_.ResetForNewConnection();
     dispatcher_.ResetPacketsSent();
-    data.Accept(requestID);  // a failed accept leaves the socket closed
-    data.HoldArrivals(engine_.ReleasePending());
-    status_.RefreshStatusBar();
+    data.Accept(sockets_.listener.TakeOffered());  // a failed accept leaves the socket closed
+    data.PauseReading(engine_.ReleasePending());
+    emit Changed();
 }
 
 void ConnectionManager::OnConnected() {
     // Bytes the last connection left half a frame of would swallow the
     // first request of this one.
     engine_.ClearStreamBuffer();
-    sockets_.data.HoldArrivals(engine_.ReleasePending());
-    status_.RefreshStatusBar();
+    sockets_.data.PauseReading(engine_.ReleasePending());
+    emit Changed();
 }
 
 void ConnectionManager::OnDataArrival() {
-    const Packet packet = sockets_.data.GetData();
-    FollowUp(engine_.ProcessPacket(packet));
+    const EngineStep step = engine_.ProcessPacket(sockets_.data.GetData(), sockets_.data.Serial());
+    dispatcher_.CarryOut(step.steps);
+    FollowUp(step.outcome);
+}
+
+void ConnectionManager::OnDatagram() {
+    const Datagram datagram = sockets_.udp.GetData();
+    const EngineStep step = engine_.ProcessDatagram(datagram.bytes, datagram.sender);
+    dispatcher_.CarryOut(step.steps);
+    FollowUp(step.outcome);
 }
 
 void ConnectionManager::FollowUp(ArrivalOutcome outcome) {
-    if (outcome == ArrivalOutcome::CloseConnection) CloseData();
+    // A stream past the bound was closed by its steps.
+    if (outcome == ArrivalOutcome::CloseConnection) sockets_.data.Close();
     const bool pending = engine_.ReleasePending();
     // While held frames are answered slice by slice, the master's next bytes
     // wait in the system's buffers: they go behind the held ones anyway, and
     // the receive buffer does not grow meanwhile.
-    sockets_.data.HoldArrivals(pending);
+    sockets_.data.PauseReading(pending);
     if (pending) ScheduleRelease();
+    emit Changed();
 }
 
 void ConnectionManager::ScheduleRelease() {
@@ -110,30 +126,28 @@ void ConnectionManager::ScheduleRelease() {
 void ConnectionManager::ContinueRelease() {
     releaseScheduled_ = false;
     if (!engine_.ReleasePending()) {
-        sockets_.data.HoldArrivals(false);
+        sockets_.data.PauseReading(false);
         return;
     }
     if (sockets_.data.BytesToWrite() > kWriteBacklogBytes) return;
     // A slice's answers leave in one write, as an arrival's do.
     ArrivalOutcome outcome = ArrivalOutcome::Handled;
-    sockets_.data.Gathered([&] { outcome = engine_.ContinueRelease(); });
+    sockets_.data.Gathered([&] {
+        const EngineStep step = engine_.ContinueRelease();
+        dispatcher_.CarryOut(step.steps);
+        outcome = step.outcome;
+    });
     FollowUp(outcome);
 }
 
-void ConnectionManager::OnDataClosed() { CloseData(); }
-
-void ConnectionManager::OnDataError() { CloseData(); }
+void ConnectionManager::OnDataFailed(const SocketError& error) {
+    CloseData();
+    emit SocketFailed(error);
+}
 
 void ConnectionManager::CloseData() {
     sockets_.data.Close();
-    status_.RefreshStatusBar();
-}
-
-void ConnectionManager::OnDatagram() {
-    const Datagram datagram = sockets_.udp.GetData();
-    // Answers go back to the sender of their own request.
-    FollowUp(
-        engine_.ProcessDatagram(datagram.bytes, SenderKey{datagram.senderIP, datagram.senderPort}));
+    emit Changed();
 }
 
 void ConnectionManager::ReconnectTick() {

@@ -1,5 +1,6 @@
 // The roles the sockets play: opening the local port, accepting the newest
-// master, handing every arrival to the engine, closing on close and error,
+// master, handing every arrival to the engine and carrying out the steps it
+// returns on the route the bytes came by, closing on close and error,
 // connecting out again in client mode, and the connection colour.
 #pragma once
 
@@ -8,15 +9,15 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
+#include <vector>
 
+#include "config/startup_settings.h"
+#include "dispatch/answer_dispatcher.h"
 #include "engine/slave_engine.h"
+#include "transport/socket_error.h"
+#include "transport/socket_set.h"
 
 namespace tarvik {
-
-class AnswerDispatcher;
-class SocketSet;
-class StatusRefresh;
 
 // Window background colours, BBGGRR.
 inline constexpr int32_t kColourNotConnected = 255;  // red
@@ -35,6 +36,8 @@ struct LocalPortOutcome {
     PortOpening Outcome = PortOpening::ListUsedUp;
     std::string Title;  // the opened entry's title, flag included
     int32_t Port = 0;   // the listener's LocalPort once opened
+    // Why the last entry tried did not open, when one did not.
+    std::optional<SocketError> LastFailure;
 };
 
 class ConnectionManager final : public QObject {
@@ -42,24 +45,19 @@ class ConnectionManager final : public QObject {
 public:
     // Connects itself to the events of the three sockets.
     ConnectionManager(SocketSet& sockets, SlaveEngine& engine, AnswerDispatcher& dispatcher,
-                      StatusRefresh& status, bool socketServer, QObject* parent = nullptr);
+                      bool socketServer, QObject* parent = nullptr);
 
     bool SocketServer() const { return socketServer_; }
+    // True when the local port was opened as UDP.
+    bool UdpMode() const { return udpMode_; }
 
-    // Server mode, once at start-up: tries the LocalPorts lines (each ended
-    // by a NUL) in order until one opens as TCP, or as UDP when flagged U,
-    // on `bindAddress` (every IPv4 address of the machine by default).
+    // Server mode, once at start-up: tries the entries in order until one
+    // opens as TCP, or as UDP when flagged U, on `bindAddress` (every IPv4
+    // address of the machine by default).
     LocalPortOutcome OpenLocalPort(
-        std::string_view localPorts,
+        const std::vector<PortEntry>& entries,
         const QHostAddress& bindAddress = QHostAddress(QHostAddress::AnyIPv4));
 
-    // Event handlers.
-    void OnConnectionRequest(int32_t requestID);  // accepts the newest master
-    void OnConnected();
-    void OnDataArrival();
-    void OnDataClosed();
-    void OnDataError();
-    void OnDatagram();
     // Every 100 ms: client mode connects again when closed; the colour.
     void ReconnectTick();
 
@@ -69,20 +67,29 @@ public:
 signals:
     // Raised only when the colour changes.
     void ConnectionColourChanged(int32_t colour);
+    // Something the status bar shows may have changed.
+    void Changed();
+    // A socket reported trouble the user should see.
+    void SocketFailed(const SocketError& error);
 
 private:
+    void OnConnectionRequest();
+    void OnConnected();
+    void OnDataArrival();
+    void OnDatagram();
+    void OnDataFailed(const SocketError& error);
     // After an arrival or a slice: more held frames wait to be answered.
     void FollowUp(ArrivalOutcome outcome);
     void ScheduleRelease();
     void ContinueRelease();
-    bool OpenEntry(int32_t port, bool udp, const QHostAddress& bindAddress);
+    std::optional<SocketError> OpenEntry(const PortEntry& entry, const QHostAddress& bindAddress);
     void CloseData();
 
     SocketSet& sockets_;
     SlaveEngine& engine_;
     AnswerDispatcher& dispatcher_;
-    StatusRefresh& status_;
     bool socketServer_;
+    bool udpMode_ = false;
     int32_t colour_ = kColourUnset;
     bool releaseScheduled_ = false;
 };

@@ -29,7 +29,6 @@ public:
     void Start(const QString& host, QObject* context, Done done);
     // A lookup in progress never calls back.
     void Abort();
-    bool Active() const { return lookupId_ != -1; }
 
 private:
     int lookupId_ = -1;

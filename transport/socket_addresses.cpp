@@ -8,16 +8,8 @@ std::string DottedIPv4(const QHostAddress& address) {
     return isV4 ? QHostAddress(v4).toString().toStdString() : address.toString().toStdString();
 }
 
-bool PortMayBeSet(int32_t port, bool socketClosed, QString& error) {
-    if (port < 0 || port > 65535) {
-        error = QStringLiteral("Invalid port number %1").arg(port);
-        return false;
-    }
-    if (!socketClosed) {
-        error = QStringLiteral("The port cannot change while the socket is open");
-        return false;
-    }
-    return true;
+bool PortMayBeSet(int32_t port, bool socketClosed) {
+    return port >= 0 && port <= 65535 && socketClosed;
 }
 
 }  // namespace tarvik

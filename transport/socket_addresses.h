@@ -13,8 +13,8 @@ namespace tarvik {
 // other address in its own text form.
 std::string DottedIPv4(const QHostAddress& address);
 
-// Checks a port for a socket that is about to open: false, with `error`
-// saying why, outside 0..65535 or while the socket is open.
-bool PortMayBeSet(int32_t port, bool socketClosed, QString& error);
+// Checks a port for a socket that is about to open: false outside 0..65535
+// or while the socket is open.
+bool PortMayBeSet(int32_t port, bool socketClosed);
 
 }  // namespace tarvik

@@ -1,20 +1,22 @@
 #include "transport/socket_set.h"
 
-#include "engine/slave_engine.h"
-
 namespace tarvik {
 
-AnswerRoute SocketSet::CurrentRoute() const {
-    if (udpMode_) {
-        if (engine_ == nullptr) return {};
-        const SenderKey& sender = engine_->CurrentSender();
-        return AnswerRoute{0, sender.host, sender.port};
-    }
-    return AnswerRoute{data.Serial(), {}, 0};
+bool SocketSet::OnItsConnection(const AnswerRoute& route) const {
+    // The data socket is reused by every master: an answer whose connection
+    // has gone, even to the same master coming back, would answer a request
+    // the connection now in use never sent.
+    return !route.udp && data.State() == SocketState::Connected &&
+           data.Serial() == route.connection;
 }
 
-bool SocketSet::SendUdp(const Packet& frame, const std::string& host, int32_t port) {
-    return udp.SendTo(frame, host, port);
+bool SocketSet::Send(const AnswerRoute& route, std::string_view frame) {
+    if (route.udp) return udp.SendTo(frame, route.sender);
+    return OnItsConnection(route) && data.SendData(frame);
+}
+
+void SocketSet::Close(const AnswerRoute& route) {
+    if (OnItsConnection(route) || (!route.udp && data.Serial() == route.connection)) data.Close();
 }
 
 }  // namespace tarvik

@@ -1,20 +1,17 @@
-// The three sockets of the program, and the view answer sending has of them.
-// Created before answer sending and the engine, which reach the sockets only
-// through AnswerSockets.
+// The three sockets of the program, and the outlets answer sending sends
+// through: each answer to the route its request came by.
 #pragma once
 
-#include <string>
+#include <string_view>
 
-#include "dispatch/answer_sockets.h"
+#include "dispatch/answer_outlets.h"
 #include "transport/tcp_connection.h"
 #include "transport/tcp_listener.h"
 #include "transport/udp_endpoint.h"
 
 namespace tarvik {
 
-class SlaveEngine;
-
-class SocketSet final : public AnswerSockets {
+class SocketSet final : public AnswerOutlets {
 public:
     SocketSet() = default;
     SocketSet(const SocketSet&) = delete;
@@ -28,22 +25,13 @@ public:
     // Bound to the local port in UDP mode, idle otherwise.
     UdpEndpoint udp;
 
-    bool UdpMode() const override { return udpMode_; }
-    // Set once, when the local port opens as UDP.
-    void SetUdpMode(bool on) { udpMode_ = on; }
-
-    // UDP answers go to the sender whose frames the engine is answering.
-    void FollowSenders(const SlaveEngine& engine) { engine_ = &engine; }
-
-    AnswerRoute CurrentRoute() const override;
-    bool SendUdp(const Packet& frame, const std::string& host, int32_t port) override;
-    SocketState DataState() const override { return data.State(); }
-    uint64_t DataConnection() const override { return data.Serial(); }
-    bool SendData(const Packet& frame) override { return data.SendData(frame); }
+    // A TCP answer goes only on the connection its request came on, while
+    // it is connected; a UDP answer to its sender.
+    bool Send(const AnswerRoute& route, std::string_view frame) override;
+    void Close(const AnswerRoute& route) override;
 
 private:
-    bool udpMode_ = false;
-    const SlaveEngine* engine_ = nullptr;
+    bool OnItsConnection(const AnswerRoute& route) const;
 };
 
 }  // namespace tarvik

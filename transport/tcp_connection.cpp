@@ -12,11 +12,6 @@
 namespace tarvik {
 namespace {
 
-// Error numbers raised with the Error event; the texts say the rest.
-constexpr int kErrorNoRemote = 1;
-constexpr int kErrorHostNotFound = 2;
-constexpr int kErrorConnection = 3;
-
 constexpr qint64 kReadBufferBytes = 4 * static_cast<qint64>(kMaxGetDataBytes);
 
 }  // namespace
@@ -25,20 +20,13 @@ TcpConnection::TcpConnection(QObject* parent) : QObject(parent) {}
 
 TcpConnection::~TcpConnection() { DropEverything(); }
 
-bool TcpConnection::Accept(int32_t requestID) {
+bool TcpConnection::Accept(intptr_t descriptor) {
     if (state_ != SocketState::Closed) Close();
-    // The listener closes its own descriptor once the request's handler has
-    // run, so the connection is taken over through a duplicate.
-    const int fd = DuplicateConnectedStream(requestID);
-    if (fd < 0) {
-        lastError_ = QStringLiteral("No pending connection %1").arg(requestID);
-        return false;
-    }
+    if (descriptor < 0) return false;
     auto* socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(fd)) {
-        lastError_ = socket->errorString();
+    if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
-        CloseHandle(fd);
+        CloseHandle(descriptor);
         return false;
     }
     NewGeneration();
@@ -51,14 +39,11 @@ bool TcpConnection::Accept(int32_t requestID) {
 }
 
 bool TcpConnection::Connect() {
-    if (state_ != SocketState::Closed) {
-        lastError_ = QStringLiteral("Connect needs a closed connection");
-        return false;
-    }
+    if (state_ != SocketState::Closed) return false;
     NewGeneration();
     if (remoteHost_.empty() || remotePort_ <= 0 || remotePort_ > 65535) {
         state_ = SocketState::Error;
-        PostError(kErrorNoRemote, QStringLiteral("No remote host or port to connect to"));
+        PostError({SocketError::What::NoRemote, "no remote host or port to connect to"});
         return true;
     }
     const QString host = QString::fromStdString(remoteHost_);
@@ -69,16 +54,16 @@ bool TcpConnection::Connect() {
     }
     state_ = SocketState::ResolvingHost;
     const uint64_t generation = generation_;
-    lookup_.Start(host, this,
-                  [this, generation](const QHostAddress& address, const QString& failure) {
-                      if (generation != generation_) return;
-                      if (address.isNull()) {
-                          DeliverError(generation, kErrorHostNotFound, failure);
-                          return;
-                      }
-                      state_ = SocketState::HostResolved;
-                      StartConnecting(address);
-                  });
+    lookup_.Start(
+        host, this, [this, generation](const QHostAddress& address, const QString& failure) {
+            if (generation != generation_) return;
+            if (address.isNull()) {
+                DeliverError(generation, {SocketError::What::HostNotFound, failure.toStdString()});
+                return;
+            }
+            state_ = SocketState::HostResolved;
+            StartConnecting(address);
+        });
     return true;
 }
 
@@ -120,21 +105,18 @@ void TcpConnection::AdoptSocket(QTcpSocket* socket) {
             [this, generation, socket](QAbstractSocket::SocketError error) {
                 // The peer closing is reported through disconnected.
                 if (error == QAbstractSocket::RemoteHostClosedError) return;
-                const QString text = socket->errorString();
+                const SocketError failure{state_ == SocketState::Connected
+                                              ? SocketError::What::ConnectionLost
+                                              : SocketError::What::ConnectFailed,
+                                          socket->errorString().toStdString()};
                 QMetaObject::invokeMethod(
-                    this,
-                    [this, generation, error, text] {
-                        DeliverError(generation, kErrorConnection + static_cast<int>(error), text);
-                    },
+                    this, [this, generation, failure] { DeliverError(generation, failure); },
                     Qt::QueuedConnection);
             });
 }
 
-bool TcpConnection::SendData(const Packet& data) {
-    if (state_ != SocketState::Connected || tcp_ == nullptr) {
-        lastError_ = QStringLiteral("Not connected");
-        return false;
-    }
+bool TcpConnection::SendData(std::string_view data) {
+    if (state_ != SocketState::Connected || tcp_ == nullptr) return false;
     // The answers to one arrival go out together when its handler is done:
     // a batch of requests gets one write, not one small write per answer.
     if (delivering_) {
@@ -144,7 +126,7 @@ bool TcpConnection::SendData(const Packet& data) {
     return WriteOut(data);
 }
 
-bool TcpConnection::WriteOut(const Packet& bytes) {
+bool TcpConnection::WriteOut(std::string_view bytes) {
     std::size_t sent = 0;
     // While the socket holds nothing back, the bytes go straight to the
     // system, without arming and disarming its write notifier for every
@@ -155,26 +137,23 @@ bool TcpConnection::WriteOut(const Packet& bytes) {
         sent = SendWithoutBlocking(fd, bytes.data(), bytes.size());
     if (sent == bytes.size()) return true;
     const qint64 rest = static_cast<qint64>(bytes.size() - sent);
-    const qint64 queued = tcp_->write(bytes.data() + sent, rest);
-    if (queued != rest) {
-        lastError_ = tcp_->errorString();
-        return false;
-    }
-    return true;
+    // A write the socket refuses shows up as its error event.
+    return tcp_->write(bytes.data() + sent, rest) == rest;
 }
 
 int64_t TcpConnection::BytesToWrite() const {
     return (tcp_ != nullptr ? tcp_->bytesToWrite() : 0) + static_cast<int64_t>(outgoing_.size());
 }
 
-Packet TcpConnection::GetData() {
+std::string_view TcpConnection::GetData() {
     if (tcp_ == nullptr) return {};
     const qint64 take = std::min<qint64>(tcp_->bytesAvailable(), kMaxGetDataBytes);
-    Packet bytes(static_cast<std::size_t>(std::max<qint64>(take, 0)), '\0');
-    const qint64 got = take > 0 ? tcp_->read(bytes.data(), take) : 0;
-    bytes.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
+    // One buffer for every arrival: it grows once to the largest taken.
+    received_.resize(static_cast<std::size_t>(std::max<qint64>(take, 0)));
+    const qint64 got = take > 0 ? tcp_->read(received_.data(), take) : 0;
+    received_.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
     if (tcp_->bytesAvailable() > 0) ScheduleArrival();
-    return bytes;
+    return received_;
 }
 
 void TcpConnection::Close() {
@@ -182,9 +161,9 @@ void TcpConnection::Close() {
     state_ = SocketState::Closed;
 }
 
-void TcpConnection::HoldArrivals(bool hold) {
-    holdArrivals_ = hold;
-    if (hold) return;
+void TcpConnection::PauseReading(bool paused) {
+    paused_ = paused;
+    if (paused) return;
     if (heldArrival_) {
         heldArrival_ = false;
         ScheduleArrival();
@@ -220,12 +199,10 @@ void TcpConnection::DropEverything() {
     outgoing_.clear();
 }
 
-void TcpConnection::PostError(int number, const QString& description) {
+void TcpConnection::PostError(SocketError error) {
     const uint64_t generation = generation_;
     QMetaObject::invokeMethod(
-        this,
-        [this, generation, number, description] { DeliverError(generation, number, description); },
-        Qt::QueuedConnection);
+        this, [this, generation, error] { DeliverError(generation, error); }, Qt::QueuedConnection);
 }
 
 void TcpConnection::OnReadyRead() {
@@ -265,8 +242,8 @@ void TcpConnection::DeliverConnected(uint64_t generation) {
 void TcpConnection::DeliverArrival(uint64_t generation) {
     if (generation != generation_) return;
     arrivalPosted_ = false;
-    if (holdArrivals_) {
-        heldArrival_ = true;  // HoldArrivals(false) raises it
+    if (paused_) {
+        heldArrival_ = true;  // PauseReading(false) raises it
         return;
     }
     if (BytesToWrite() > kWriteBacklogBytes) {
@@ -308,8 +285,8 @@ void TcpConnection::DeliverPeerClosed(uint64_t generation) {
     // Bytes that came before the peer's close are handed out before the
     // close, unless arrivals are held: then the close waits for them.
     const int64_t pending = tcp_->bytesAvailable();
-    if (pending > 0 && holdArrivals_) {
-        closeHeld_ = true;  // HoldArrivals(false) delivers it
+    if (pending > 0 && paused_) {
+        closeHeld_ = true;  // PauseReading(false) delivers it
         return;
     }
     if (pending > 0) {
@@ -325,12 +302,11 @@ void TcpConnection::DeliverPeerClosed(uint64_t generation) {
     emit CloseEvent();
 }
 
-void TcpConnection::DeliverError(uint64_t generation, int number, const QString& description) {
+void TcpConnection::DeliverError(uint64_t generation, const SocketError& error) {
     if (generation != generation_ || errorRaised_) return;
     errorRaised_ = true;
     state_ = SocketState::Error;
-    lastError_ = description;
-    emit Error(number, description);
+    emit Failed(error);
 }
 
 }  // namespace tarvik

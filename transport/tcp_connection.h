@@ -16,10 +16,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
-#include "dispatch/socket_state.h"
 #include "engine/packet.h"
 #include "transport/host_lookup.h"
+#include "transport/socket_error.h"
+#include "transport/socket_state.h"
 
 class QHostAddress;
 class QTcpSocket;
@@ -49,10 +51,11 @@ public:
     // its request came on is still the one in use. 0 before the first.
     uint64_t Serial() const { return serial_; }
 
-    // Takes over the connection a ConnectionRequest offered, from inside that
-    // event's handler; any connection in use is dropped first. False when the
-    // request is unknown or already gone; the connection then stays closed.
-    bool Accept(int32_t requestID);
+    // Takes over the connection a ConnectionRequest offered (the listener's
+    // TakeOffered, from inside that event's handler), descriptor and all;
+    // any connection in use is dropped first. False when there is none or it
+    // is unusable; the connection then stays closed.
+    bool Accept(intptr_t descriptor);
 
     // Starts connecting to RemoteHost:RemotePort over IPv4; success comes as
     // ConnectEvent, failure (an empty host or port 0 included) as Error.
@@ -62,10 +65,11 @@ public:
     // Sends the bytes: at once, or together with the rest when the
     // DataArrival handler that sends them returns; what the system cannot
     // take yet is queued. True when accepted.
-    bool SendData(const Packet& data);
+    bool SendData(std::string_view data);
 
-    // The bytes received and not yet taken, at most kMaxGetDataBytes.
-    Packet GetData();
+    // The bytes received and not yet taken, at most kMaxGetDataBytes; the
+    // view holds until the next call.
+    std::string_view GetData();
 
     // Closes without raising any event; State becomes Closed.
     void Close();
@@ -77,17 +81,15 @@ public:
     // Bytes accepted for the connection and not yet handed to the system.
     int64_t BytesToWrite() const;
 
-    // While set, no DataArrival is raised: bytes wait in the system's
-    // buffers. Clearing it raises the arrival the hold kept back.
-    void HoldArrivals(bool hold);
-
-    const QString& LastErrorText() const { return lastError_; }
+    // While paused, no DataArrival is raised: bytes wait in the system's
+    // buffers. Resuming raises the arrival the pause kept back.
+    void PauseReading(bool paused);
 
 signals:
     void ConnectEvent();
     void DataArrival(int32_t bytesTotal);
     void CloseEvent();
-    void Error(int number, const QString& description);
+    void Failed(const SocketError& error);
     // The write backlog fell to kWriteBacklogBytes or below.
     void WriteBacklogDrained();
 
@@ -96,16 +98,16 @@ private:
     void DropEverything();
     void AdoptSocket(QTcpSocket* socket);
     void StartConnecting(const QHostAddress& address);
-    void PostError(int number, const QString& description);
+    void PostError(SocketError error);
     void ScheduleArrival();
     void OnReadyRead();
     void RememberPeer();
-    bool WriteOut(const Packet& bytes);
+    bool WriteOut(std::string_view bytes);
 
     void DeliverConnected(uint64_t generation);
     void DeliverArrival(uint64_t generation);
     void DeliverPeerClosed(uint64_t generation);
-    void DeliverError(uint64_t generation, int number, const QString& description);
+    void DeliverError(uint64_t generation, const SocketError& error);
     void RaiseArrival(int64_t pending);
     void WriteGathered();
 
@@ -113,7 +115,6 @@ private:
     int32_t remotePort_ = 0;
     std::string remoteHostIP_;
     SocketState state_ = SocketState::Closed;
-    QString lastError_;
     uint64_t serial_ = 0;
 
     // Bumped by every Close and every new connection attempt; events carry
@@ -123,9 +124,10 @@ private:
     // Inside a DataArrival handler: sends gather in outgoing_.
     bool delivering_ = false;
     Packet outgoing_;
+    Packet received_;  // what GetData handed out last
     bool errorRaised_ = false;
     bool awaitingDrain_ = false;
-    bool holdArrivals_ = false;
+    bool paused_ = false;
     bool heldArrival_ = false;
     bool closeHeld_ = false;
 

@@ -8,7 +8,7 @@
 namespace tarvik {
 
 // Hands each accepted descriptor on instead of wrapping it, so that the data
-// connection takes it over by its number.
+// connection takes it over.
 class TcpListener::HandleServer final : public QTcpServer {
 public:
     explicit HandleServer(TcpListener& owner) : QTcpServer(&owner), owner_(owner) {}
@@ -29,25 +29,24 @@ int32_t TcpListener::LocalPort() const {
 }
 
 bool TcpListener::SetLocalPort(int32_t port) {
-    if (!PortMayBeSet(port, state_ == SocketState::Closed, lastError_)) return false;
+    if (!PortMayBeSet(port, state_ == SocketState::Closed)) return false;
     localPort_ = port;
     return true;
 }
 
-bool TcpListener::Listen(const QHostAddress& address) {
+std::optional<SocketError> TcpListener::Listen(const QHostAddress& address) {
     if (state_ != SocketState::Closed) {
-        lastError_ = QStringLiteral("Listen needs a closed listener");
-        return false;
+        return SocketError{SocketError::What::OpenFailed, "the listener is already open"};
     }
     auto* server = new HandleServer(*this);
     if (!server->listen(address, static_cast<quint16>(localPort_))) {
-        lastError_ = server->errorString();
+        SocketError error{SocketError::What::OpenFailed, server->errorString().toStdString()};
         delete server;
-        return false;
+        return error;
     }
     server_ = server;
     state_ = SocketState::Listening;
-    return true;
+    return std::nullopt;
 }
 
 void TcpListener::Close() {
@@ -75,10 +74,18 @@ void TcpListener::DeliverRequest(uint64_t generation) {
     const intptr_t handle = pending_.front();
     pending_.pop_front();
     state_ = SocketState::ConnectionPending;
-    emit ConnectionRequest(static_cast<int32_t>(handle));
-    // Taken over through a duplicate, or refused: either way ours goes.
-    CloseHandle(handle);
+    offered_ = handle;
+    emit ConnectionRequest();
+    // Not taken over: refused.
+    CloseHandle(offered_);
+    offered_ = -1;
     if (generation == generation_) state_ = SocketState::Listening;
+}
+
+intptr_t TcpListener::TakeOffered() {
+    const intptr_t handle = offered_;
+    offered_ = -1;
+    return handle;
 }
 
 }  // namespace tarvik

@@ -1,16 +1,18 @@
 // The listening socket of the TCP server role. Each connection a master
-// makes is offered as a request, from the event loop, to be taken over by
-// the data connection (TcpConnection::Accept) inside that event's handler.
+// makes is offered, from the event loop, to be taken over by the data
+// connection (TcpConnection::Accept) inside that event's handler; one not
+// taken then is closed.
 #pragma once
 
 #include <QHostAddress>
 #include <QObject>
-#include <QString>
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 
-#include "dispatch/socket_state.h"
+#include "transport/socket_error.h"
+#include "transport/socket_state.h"
 
 namespace tarvik {
 
@@ -28,18 +30,22 @@ public:
     int32_t LocalPort() const;
     bool SetLocalPort(int32_t port);
 
-    // Fails at once when the port cannot be opened on `address`; the
-    // listener then stays closed and usable for another port.
-    bool Listen(const QHostAddress& address = QHostAddress(QHostAddress::AnyIPv4));
+    // Fails at once, saying why, when the port cannot be opened on
+    // `address`; the listener then stays closed and usable for another port.
+    std::optional<SocketError> Listen(
+        const QHostAddress& address = QHostAddress(QHostAddress::AnyIPv4));
     // Stops listening and refuses every request not yet handled; no event.
     void Close();
 
     SocketState State() const { return state_; }
-    const QString& LastErrorText() const { return lastError_; }
+
+    // The descriptor of the connection being offered, handed over to the
+    // caller (who then owns it); -1 outside a ConnectionRequest handler or
+    // once taken.
+    intptr_t TakeOffered();
 
 signals:
-    // `requestID` names the pending connection for TcpConnection::Accept.
-    void ConnectionRequest(int32_t requestID);
+    void ConnectionRequest();
 
 private:
     class HandleServer;
@@ -48,10 +54,10 @@ private:
 
     int32_t localPort_ = 0;
     SocketState state_ = SocketState::Closed;
-    QString lastError_;
     uint64_t generation_ = 0;
     HandleServer* server_ = nullptr;
     std::deque<intptr_t> pending_;
+    intptr_t offered_ = -1;
 };
 
 }  // namespace tarvik

@@ -15,21 +15,20 @@ UdpEndpoint::~UdpEndpoint() { Close(); }
 int32_t UdpEndpoint::LocalPort() const { return udp_ != nullptr ? udp_->localPort() : localPort_; }
 
 bool UdpEndpoint::SetLocalPort(int32_t port) {
-    if (!PortMayBeSet(port, state_ == SocketState::Closed, lastError_)) return false;
+    if (!PortMayBeSet(port, state_ == SocketState::Closed)) return false;
     localPort_ = port;
     return true;
 }
 
-bool UdpEndpoint::Bind(const QHostAddress& address) {
+std::optional<SocketError> UdpEndpoint::Bind(const QHostAddress& address) {
     if (state_ != SocketState::Closed) {
-        lastError_ = QStringLiteral("Bind needs a closed endpoint");
-        return false;
+        return SocketError{SocketError::What::OpenFailed, "the endpoint is already bound"};
     }
     auto* udp = new QUdpSocket(this);
     if (!udp->bind(address, static_cast<quint16>(localPort_), QAbstractSocket::DontShareAddress)) {
-        lastError_ = udp->errorString();
+        SocketError error{SocketError::What::OpenFailed, udp->errorString().toStdString()};
         delete udp;
-        return false;
+        return error;
     }
     udp_ = udp;
     state_ = SocketState::Open;
@@ -39,17 +38,21 @@ bool UdpEndpoint::Bind(const QHostAddress& address) {
     const uint64_t generation = generation_;
     connect(udp_, &QAbstractSocket::errorOccurred, this,
             [this, generation](QAbstractSocket::SocketError error) {
-                // A read that found nothing is not worth an event.
-                if (error == QAbstractSocket::TemporaryError) return;
-                const QString text = udp_ != nullptr ? udp_->errorString() : QString();
+                // A read that found nothing, or the report that a sender's
+                // port has closed since, is not worth telling anyone.
+                if (error == QAbstractSocket::TemporaryError ||
+                    error == QAbstractSocket::ConnectionRefusedError)
+                    return;
+                const SocketError failure{SocketError::What::SendFailed,
+                                          udp_ != nullptr ? udp_->errorString().toStdString() : ""};
                 QMetaObject::invokeMethod(
                     this,
-                    [this, generation, error, text] {
-                        if (generation == generation_) emit Error(static_cast<int>(error), text);
+                    [this, generation, failure] {
+                        if (generation == generation_) emit Failed(failure);
                     },
                     Qt::QueuedConnection);
             });
-    return true;
+    return std::nullopt;
 }
 
 void UdpEndpoint::Close() {
@@ -74,23 +77,11 @@ Datagram UdpEndpoint::GetData() {
     return datagram;
 }
 
-bool UdpEndpoint::SendTo(const Packet& data, const std::string& host, int32_t port) {
-    if (udp_ == nullptr) {
-        lastError_ = QStringLiteral("The UDP socket is not bound");
-        return false;
-    }
-    const QHostAddress to(QString::fromStdString(host));
-    if (to.isNull() || port <= 0 || port > 65535) {
-        lastError_ = QStringLiteral("No address to send to");
-        return false;
-    }
-    const qint64 sent = udp_->writeDatagram(data.data(), static_cast<qint64>(data.size()), to,
-                                            static_cast<quint16>(port));
-    if (sent != static_cast<qint64>(data.size())) {
-        lastError_ = udp_->errorString();
-        return false;
-    }
-    return true;
+bool UdpEndpoint::SendTo(std::string_view data, const SenderKey& to) {
+    if (udp_ == nullptr || to.port == 0) return false;
+    const qint64 sent = udp_->writeDatagram(data.data(), static_cast<qint64>(data.size()),
+                                            QHostAddress(to.address), to.port);
+    return sent == static_cast<qint64>(data.size());
 }
 
 void UdpEndpoint::OnReadyRead() {
@@ -120,8 +111,8 @@ void UdpEndpoint::DeliverArrival(uint64_t generation) {
         if (!datagram.isValid()) return;
         const QByteArray data = datagram.data();
         held_.bytes.assign(data.constData(), static_cast<std::size_t>(data.size()));
-        held_.senderIP = DottedIPv4(datagram.senderAddress());
-        held_.senderPort = datagram.senderPort();
+        held_.sender =
+            SenderOf(datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
         holding_ = true;
     }
     // An empty datagram is an arrival too.
@@ -129,6 +120,13 @@ void UdpEndpoint::DeliverArrival(uint64_t generation) {
     delivering_ = true;
     emit DataArrival(static_cast<int32_t>(held_.bytes.size()));
     delivering_ = outer;
+}
+
+SenderKey SenderOf(const QHostAddress& address, quint16 port) {
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    // The endpoint binds IPv4 only, so every sender has an IPv4 address.
+    return SenderKey{isV4 ? v4 : 0, port};
 }
 
 }  // namespace tarvik

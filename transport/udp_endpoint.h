@@ -4,13 +4,15 @@
 
 #include <QHostAddress>
 #include <QObject>
-#include <QString>
 
 #include <cstdint>
-#include <string>
+#include <optional>
+#include <string_view>
 
-#include "dispatch/socket_state.h"
+#include "engine/answer_route.h"
 #include "engine/packet.h"
+#include "transport/socket_error.h"
+#include "transport/socket_state.h"
 
 class QUdpSocket;
 
@@ -19,8 +21,7 @@ namespace tarvik {
 // One datagram and who sent it.
 struct Datagram {
     Packet bytes;
-    std::string senderIP;  // dotted IPv4
-    int32_t senderPort = 0;
+    SenderKey sender;
 };
 
 class UdpEndpoint final : public QObject {
@@ -36,8 +37,9 @@ public:
     bool SetLocalPort(int32_t port);
 
     // Binds exclusively (a port another program holds counts as in use);
-    // fails at once, leaving the endpoint closed and usable again.
-    bool Bind(const QHostAddress& address = QHostAddress(QHostAddress::AnyIPv4));
+    // fails at once, saying why, leaving the endpoint closed and usable again.
+    std::optional<SocketError> Bind(
+        const QHostAddress& address = QHostAddress(QHostAddress::AnyIPv4));
     void Close();
 
     SocketState State() const { return state_; }
@@ -46,15 +48,13 @@ public:
     // next one be raised.
     Datagram GetData();
 
-    // One datagram to `host`:`port`; true when the system took all of it.
-    bool SendTo(const Packet& data, const std::string& host, int32_t port);
-
-    const QString& LastErrorText() const { return lastError_; }
+    // One datagram to `to`; true when the system took all of it.
+    bool SendTo(std::string_view data, const SenderKey& to);
 
 signals:
     void DataArrival(int32_t bytesTotal);
-    // A send failed or the system reported an error; the endpoint stays open.
-    void Error(int number, const QString& description);
+    // The system reported an error; the endpoint stays open.
+    void Failed(const SocketError& error);
 
 private:
     void OnReadyRead();
@@ -63,7 +63,6 @@ private:
 
     int32_t localPort_ = 0;
     SocketState state_ = SocketState::Closed;
-    QString lastError_;
     uint64_t generation_ = 0;
     bool arrivalPosted_ = false;
     bool delivering_ = false;
@@ -71,5 +70,9 @@ private:
     Datagram held_;
     bool holding_ = false;
 };
+
+// The sender of a datagram as the engine keys it: an IPv4 address (an
+// IPv4-mapped IPv6 one too) and a port.
+SenderKey SenderOf(const QHostAddress& address, quint16 port);
 
 }  // namespace tarvik

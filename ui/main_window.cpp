@@ -13,6 +13,7 @@
 #include <QPalette>
 #include <QScrollBar>
 
+#include "slave/fixed_options.h"
 #include "ui/debug_list_model.h"
 #include "ui/debug_list_saving.h"
 #include "ui/register_files.h"
@@ -149,6 +150,10 @@ void MainWindow::BuildOptions() {
     for (QCheckBox* box : {delayAnswerBox_, dontAnswerBox_}) {
         connect(box, &QCheckBox::toggled, this, [box](bool on) { ShowAsWarning(*box, on); });
     }
+    for (QCheckBox* box : {delayAnswerBox_, dontAnswerBox_, showRawBox_, showReadsBox_}) {
+        connect(box, &QCheckBox::toggled, this, &MainWindow::OptionsChanged);
+    }
+    connect(delayTextBox_, &QLineEdit::textChanged, this, &MainWindow::OptionsChanged);
 }
 
 void MainWindow::BuildDebugListView() {
@@ -193,11 +198,17 @@ void MainWindow::AttachRegisters(RegisterTables& tables) {
 
 StatusPanels& MainWindow::Panels() { return *statusBar_; }
 
-bool MainWindow::ShowRawData() const { return showRawBox_->isChecked(); }
-bool MainWindow::ShowReads() const { return showReadsBox_->isChecked(); }
-bool MainWindow::DontAnswer() const { return dontAnswerBox_->isChecked(); }
-bool MainWindow::DelayAnswer() const { return delayAnswerBox_->isChecked(); }
-std::string MainWindow::DelayText() const { return delayTextBox_->text().toStdString(); }
+void MainWindow::ShowSocketError(const QString& text) { statusBar_->ShowSocketError(text); }
+
+OperatorOptions MainWindow::Options() const {
+    OperatorOptions options;
+    options.showRawData = showRawBox_->isChecked();
+    options.showReads = showReadsBox_->isChecked();
+    options.dontAnswer = dontAnswerBox_->isChecked();
+    options.delayAnswer = delayAnswerBox_->isChecked();
+    options.delayMs = DelayMsOf(delayTextBox_->text().toStdString());
+    return options;
+}
 
 void MainWindow::SetBackColor(int32_t bbggrr) {
     // The colour is offered every tick; repaint only on change.

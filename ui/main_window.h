@@ -1,7 +1,7 @@
 // The operator window: every control at its designed place, the register
-// panes, the holding-register list, the debug list and the status bar. The
-// window is the operator options the core reads, and its status bar the
-// panels the core writes; it shows what it is attached to:
+// panes, the holding-register list, the debug list and the status bar. Its
+// option controls make the operator options the core is given, and its
+// status bar the panels the core writes; it shows what it is attached to:
 //   - AttachTrace(core.Trace()): the debug list shows the trace;
 //   - AttachRegisters(core.Registers()): the panes and the list show the tables.
 #pragma once
@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "engine/ports.h"
+#include "engine/operator_options.h"
 #include "engine/register_tables.h"
 #include "slave/status_panels.h"
 #include "trace/trace_model.h"
@@ -36,7 +36,7 @@ class StatusBarWidget;
 // Update interval of the holding-register list.
 inline constexpr int kUpdateIntervalMs = 500;
 
-class MainWindow final : public QMainWindow, public OperatorOptions {
+class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
@@ -51,12 +51,12 @@ public:
     // Nullptr until a trace is attached.
     DebugListModel* DebugList() const { return debugList_; }
 
-    // Operator options, read from the controls at each call.
-    bool ShowRawData() const override;
-    bool ShowReads() const override;
-    bool DontAnswer() const override;
-    bool DelayAnswer() const override;
-    std::string DelayText() const override;
+    // The operator options the controls show now (the delay text read as
+    // milliseconds); OptionsChanged is raised whenever one changes.
+    OperatorOptions Options() const;
+
+    // Shows the latest socket trouble where the operator can find it.
+    void ShowSocketError(const QString& text);
 
     // Paints the window's own background (the gaps between the controls) in
     // a BBGGRR colour; the controls, menu bar and status bar keep theirs.
@@ -88,7 +88,6 @@ public:
     QAction* SaveDebugListAction() const { return saveDebugListAction_; }
     QAction* SaveRegistersAction() const { return saveRegistersAction_; }
     QAction* LoadRegistersAction() const { return loadRegistersAction_; }
-    QTimer& HoldingListTimer() { return holdingListTimer_; }
 
     // Handlers.
     void LayOutDebugList();  // the inner area was resized
@@ -103,6 +102,9 @@ public:
     void LoadRegisters();       // "&Load Registers..."
     // The tables changed behind the panes' back (a load): show them again.
     void ShowRegistersAgain();
+
+signals:
+    void OptionsChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

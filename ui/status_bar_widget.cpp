@@ -97,11 +97,6 @@ QLabel* StatusBarWidget::Panel(int panel) const {
     return panels_[static_cast<std::size_t>(panel - 1)];
 }
 
-std::string StatusBarWidget::PanelText(int panel) const {
-    const QLabel* label = Panel(panel);
-    return label ? label->text().toStdString() : std::string();
-}
-
 void StatusBarWidget::SetPanelText(int panel, std::string_view text) {
     QLabel* label = Panel(panel);
     if (label == nullptr) return;
@@ -135,6 +130,12 @@ void StatusBarWidget::RepaintCounters() {
         QLabel& label = *Panel(panel);
         if (!label.updatesEnabled()) label.setUpdatesEnabled(true);
     }
+}
+
+void StatusBarWidget::ShowSocketError(const QString& text) {
+    Panel(kConnectionPanel)
+        ->setToolTip(QString::fromLatin1(kPanels[0].hint) +
+                     QStringLiteral("\nLast socket error: ") + text);
 }
 
 void StatusBarWidget::UpdateClock() {

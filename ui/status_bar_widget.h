@@ -26,11 +26,13 @@ class StatusBarWidget final : public QStatusBar, public StatusPanels {
 public:
     explicit StatusBarWidget(QWidget* parent = nullptr);
 
-    std::string PanelText(int panel) const override;
     void SetPanelText(int panel, std::string_view text) override;
 
     // Panel 1..5, nullptr for any other number.
     QLabel* Panel(int panel) const;
+
+    // The latest socket trouble, under the connection panel's hint.
+    void ShowSocketError(const QString& text);
 
     // Rewrites the date and time panels where the clock has moved on; run by
     // the bar's own one-second timer.

@@ -11,12 +11,18 @@
 namespace tarvik {
 
 WindowFace::WindowFace(const StartupSettings& settings, const FixedOptions& startOptions)
-    : core_(settings, window_, window_.Panels()) {
+    : core_(settings, startOptions.Snapshot(), window_.Panels()) {
     window_.ShowRawBox()->setChecked(startOptions.showRawData);
     window_.ShowReadsBox()->setChecked(startOptions.showReads);
     window_.DontAnswerBox()->setChecked(startOptions.dontAnswer);
     window_.DelayAnswerBox()->setChecked(startOptions.delayAnswer);
     window_.DelayTextBox()->setText(QString::fromStdString(startOptions.delayText));
+    // From now on every change of a control is a new snapshot for the core.
+    QObject::connect(&window_, &MainWindow::OptionsChanged, &window_,
+                     [this] { core_.SetOptions(window_.Options()); });
+    QObject::connect(&core_, &SlaveCore::SocketFailed, &window_, [this](const SocketError& error) {
+        window_.ShowSocketError(QString::fromStdString(error.text));
+    });
     window_.AttachTrace(core_.Trace());
     window_.AttachRegisters(core_.Registers());
     QObject::connect(&core_, &SlaveCore::ConnectionColourChanged, &window_,

@@ -16,27 +16,14 @@ using namespace tarvik;
 
 constexpr int kWaiting = 1'000'000;
 // 20 million ticks away: no benchmark run here reaches it.
-constexpr const char* kFarDelay = "2000000000";
+constexpr int32_t kFarDelay = 2'000'000'000;
 
-struct Options : OperatorOptions {
-    bool ShowRawData() const override { return false; }
-    bool ShowReads() const override { return false; }
-    bool DontAnswer() const override { return false; }
-    bool DelayAnswer() const override { return true; }
-    std::string DelayText() const override { return kFarDelay; }
-};
-
-struct Quiet : TraceWriter, AnswerSockets, StatusRefresh {
-    void TraceRaw(std::string_view, const Packet&) override {}
+struct Quiet : TraceWriter, AnswerOutlets {
+    void TraceRaw(std::string_view, std::string_view) override {}
     void TraceRequest(const MbapHeader&, std::string_view) override {}
     void TraceAnswer(const MbapHeader&, std::string_view) override {}
-    bool UdpMode() const override { return false; }
-    AnswerRoute CurrentRoute() const override { return AnswerRoute{1, {}, 0}; }
-    bool SendUdp(const Packet&, const std::string&, int32_t) override { return true; }
-    SocketState DataState() const override { return SocketState::Connected; }
-    uint64_t DataConnection() const override { return 1; }
-    bool SendData(const Packet&) override { return true; }
-    void RefreshStatusBar() override {}
+    bool Send(const AnswerRoute&, std::string_view) override { return true; }
+    void Close(const AnswerRoute&) override {}
 };
 
 // The sweep as it was: every entry lowered by the interval, due ones sent
@@ -73,17 +60,20 @@ void SweepTickBefore(benchmark::State& state) {
 }
 
 void GroupedTickAfter(benchmark::State& state) {
-    Options options;
     Quiet ports;
     // The bound would stop the flood near 600 thousand short answers; lifted
     // here to measure a million.
-    AnswerDispatcher dispatcher(options, ports, ports, ports, std::size_t{1} << 30);
+    AnswerDispatcher dispatcher(ports, ports, std::size_t{1} << 30);
     // Queued across a thousand ticks, as a steady flood arrives: a thousand groups.
     const int refused = ExceptionByteOf(FunctionCode::ReadHoldingRegisters);
-    const Packet illegalAddress(1, static_cast<char>(ExceptionCode::IllegalDataAddress));
+    StepList steps;
     for (int i = 0; i < kWaiting; ++i) {
         if (i % 1000 == 0) dispatcher.SendTick();
-        dispatcher.DispatchAnswer(MbapHeader{i & 0xFFFF, 0, 2, 1}, refused, illegalAddress, false);
+        steps.Clear();
+        steps.BeginAnswer(MbapHeader{i & 0xFFFF, 0, 2, 1}, refused)
+            .push_back(static_cast<char>(ExceptionCode::IllegalDataAddress));
+        steps.EndAnswer(AnswerRoute::Stream(1), Departure::Delayed, kFarDelay, false);
+        dispatcher.CarryOut(steps);
     }
     for (auto _ : state) {
         dispatcher.SendTick();

@@ -20,30 +20,15 @@ namespace {
 
 using namespace tarvik;
 
-struct Options : OperatorOptions {
-    bool traced = true;
-    bool ShowRawData() const override { return traced; }
-    bool ShowReads() const override { return traced; }
-    bool DontAnswer() const override { return false; }
-    bool DelayAnswer() const override { return false; }
-    std::string DelayText() const override { return "200"; }
-};
-
-struct DiscardingSockets : AnswerSockets {
+// Takes every answer of the one connection, as a connected socket does.
+struct DiscardingSockets : AnswerOutlets {
     std::size_t bytes = 0;
-    bool UdpMode() const override { return false; }
-    AnswerRoute CurrentRoute() const override { return AnswerRoute{1, {}, 0}; }
-    bool SendUdp(const Packet&, const std::string&, int32_t) override { return true; }
-    SocketState DataState() const override { return SocketState::Connected; }
-    uint64_t DataConnection() const override { return 1; }
-    bool SendData(const Packet& frame) override {
+    bool Send(const AnswerRoute& route, std::string_view frame) override {
+        if (route.udp || route.connection != 1) return false;
         bytes += frame.size();
         return true;
     }
-};
-
-struct NoStatus : StatusRefresh {
-    void RefreshStatusBar() override {}
+    void Close(const AnswerRoute&) override {}
 };
 
 struct CountingSink : LineSink {
@@ -80,15 +65,15 @@ void ProcessPacketThroughput(benchmark::State& state) {
     const int function = static_cast<int>(state.range(0));
     const int quantity = static_cast<int>(state.range(1));
     const int framesPerArrival = static_cast<int>(state.range(2));
-    Options options;
     const int traced = static_cast<int>(state.range(3));
-    options.traced = traced != 0;
+    OperatorOptions options;
+    options.showRawData = options.showReads = traced != 0;
     TraceModel trace;  // the system clock, as the program runs it
     DiscardingSockets sockets;
-    NoStatus status;
     FixedRandom random;
-    AnswerDispatcher dispatcher(options, trace, sockets, status);
-    SlaveEngine engine(EnginePorts{options, trace, dispatcher, status, random}, false);
+    AnswerDispatcher dispatcher(trace, sockets);
+    SlaveEngine engine(random, false);
+    engine.SetOptions(options);
     auto sink = std::make_unique<CountingSink>();
     const auto written = sink->bytes;
     LineWriter file(
@@ -102,8 +87,8 @@ void ProcessPacketThroughput(benchmark::State& state) {
 
     auto handOver = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        engine.ProcessPacket(arrival);
-        while (engine.ReleasePending()) engine.ContinueRelease();
+        dispatcher.CarryOut(engine.ProcessPacket(arrival, 1).steps);
+        while (engine.ReleasePending()) dispatcher.CarryOut(engine.ContinueRelease().steps);
         if (traced == 2 && file.Pending() && std::chrono::steady_clock::now() >= handOver) {
             file.Flush();
             handOver = std::chrono::steady_clock::now() + std::chrono::milliseconds(10);

@@ -69,7 +69,6 @@ bool ReadOptions(int argc, char** argv, Options& options) {
 
 // The panels nobody looks at.
 struct UnseenPanels final : StatusPanels {
-    std::string PanelText(int) const override { return {}; }
     void SetPanelText(int, std::string_view) override {}
 };
 
@@ -113,13 +112,13 @@ int main(int argc, char* argv[]) {
 
     StartupSettings settings;
     settings.SocketServer = true;
-    settings.LocalPorts = std::string("0=Release") + '\0';  // a free port, as the tests ask
+    settings.LocalPorts = {ParsePortEntry("0=Release")};  // a free port, as the tests ask
     settings.BindAddress = "127.0.0.1";
     FixedOptions operatorOptions;
     operatorOptions.showRawData = operatorOptions.showReads = options.trace;
     operatorOptions.dontAnswer = true;
     UnseenPanels panels;
-    SlaveCore core(settings, operatorOptions, panels);
+    SlaveCore core(settings, operatorOptions.Snapshot(), panels);
     if (core.Start().outcome != StartOutcome::Running) return Fail("no port opened");
     // Known values, so every answer's data is checked too.
     std::vector<uint16_t> registers;
@@ -181,6 +180,7 @@ int main(int argc, char* argv[]) {
     });
 
     operatorOptions.dontAnswer = false;
+    core.SetOptions(operatorOptions.Snapshot());
     const auto released = std::chrono::steady_clock::now();
     master.StartSending(held, 1);
     tickClock.start();

@@ -219,6 +219,24 @@ TEST(HeadlessProgram, SettingsFileThatIsNoPlainFileGivesTheDefaultsAndOneLine) {
     }
 }
 
+// A client whose master is not there tries again every 100 ms; the refusal
+// is said once on standard error, not at every try.
+TEST(HeadlessProgram, ClientTellsARefusedConnectionOnceOnStandardError) {
+    const int port = PickFreeTcpPort();  // nothing listens there
+    ProgramProcess program(TARVIK_PROGRAM,
+                           "[General]\r\nSocketServer=0\r\nRemoteHost=127.0.0.1\r\n"
+                           "RemotePort=" +
+                               std::to_string(port) + "\r\n");
+    ASSERT_TRUE(program.WaitForStdout("Trying to connect to 127.0.0.1", 30s)) << program.Stderr();
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    while (program.Stderr().empty() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(20ms);
+    std::this_thread::sleep_for(500ms);  // five more tries
+    EXPECT_EQ(Lines(program.Stderr()),
+              (std::vector<std::string>{"Socket error: Connection refused"}));
+    EXPECT_EQ(program.Terminate(20s), 0);
+}
+
 TEST(HeadlessProgram, SigtermDuringStartUpEndsWithZero) {
     // Blocked until the program takes the signals over first thing in main:
     // the signal is then delivered during start-up, before any event loop.

@@ -29,10 +29,11 @@ TEST(ReadStartupSettings, ReadsTheGeneralKeysAndInServerModeThePortList) {
         EXPECT_EQ(s.SocketServer, on);
         EXPECT_EQ(s.SimulatePAT, on);
         EXPECT_EQ(s.StandardWriteAnswer, on);
-        EXPECT_EQ(s.LocalPorts, on ? "502=Main\0"
-                                     "503\0"
-                                     "504=Test,U\0"s
-                                   : "");
+        std::vector<PortEntry> entries;
+        if (on) {
+            entries = {{"502", 502, "Main", ""}, {"503", 503, "", ""}, {"504", 504, "Test,U", "U"}};
+        }
+        EXPECT_EQ(s.LocalPorts, entries);
         EXPECT_EQ(s.RemoteHost, "10.0.0.5");
         EXPECT_EQ(s.RemotePort, 1502);  // leading number, halves to even
         EXPECT_EQ(s.BindAddress, "127.0.0.1");

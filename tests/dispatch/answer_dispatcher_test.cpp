@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "config/text_helpers.h"
 #include "dispatch/answer_dispatcher.h"
-#include "dispatch/answer_frame.h"
 #include "dispatch/delay_queue.h"
 #include "engine/function_codes.h"
 #include "tests/support/hex_bytes.h"
@@ -26,27 +26,21 @@ constexpr int kWriteMultipleRegisters = CodeOf(FunctionCode::WriteMultipleRegist
 using Log = std::vector<std::string>;
 using Ids = std::vector<int>;
 
-// The window's options, the trace, the sockets and the status bar in one
-// stand-in. Every call lands in one log, so tests see the order of dumps,
-// sends and refreshes across all of them.
-struct Fakes : OperatorOptions, TraceWriter, AnswerSockets, StatusRefresh {
+// The trace and the sockets in one stand-in, with the connection state the
+// sockets would have. Every call lands in one log, so tests see the order of
+// dumps, sends and refreshes across all of them.
+struct Fakes : TraceWriter, AnswerOutlets {
     bool delay = false;  // "Delay answer" and its text
     std::string delayText = "200";
-    bool udp = false, accept = true;  // UDP mode; whether the sockets take what they are given
-    SocketState state = SocketState::Connected;  // of the TCP data socket
-    uint64_t connection = 1;                     // its serial
-    std::string senderHost = "10.0.0.1";         // of the datagram being processed
-    int32_t senderPort = 502;
+    bool udp = false, accept = true;    // UDP mode; whether the sockets take what they are given
+    bool connected = true;              // the TCP data socket
+    uint64_t connection = 1;            // its serial
+    SenderKey sender{0x0A000001, 502};  // of the datagram being processed: 10.0.0.1
     Log log;
     Ids sentIds;  // transaction of every frame handed to a socket, accepted or not
 
-    bool ShowRawData() const override { return true; }
-    bool ShowReads() const override { return true; }
-    bool DontAnswer() const override { return false; }
-    bool DelayAnswer() const override { return delay; }
-    std::string DelayText() const override { return delayText; }
-    void TraceRaw(std::string_view mark, const Packet& frame) override {
-        log.push_back("raw " + std::string(mark) + " " + HexOf(frame));
+    void TraceRaw(std::string_view mark, std::string_view frame) override {
+        log.push_back("raw " + std::string(mark) + " " + HexOf(Packet(frame)));
     }
     void TraceRequest(const MbapHeader& h, std::string_view text) override {
         log.push_back("request " + std::to_string(h.TransactionIdentifier) + " " +
@@ -55,38 +49,56 @@ struct Fakes : OperatorOptions, TraceWriter, AnswerSockets, StatusRefresh {
     void TraceAnswer(const MbapHeader&, std::string_view text) override {
         log.push_back("answer " + std::string(text));
     }
-    bool UdpMode() const override { return udp; }
-    AnswerRoute CurrentRoute() const override {
-        return udp ? AnswerRoute{0, senderHost, senderPort} : AnswerRoute{connection, {}, 0};
+    // As the sockets do: a TCP answer only on the connection it belongs to.
+    bool Send(const AnswerRoute& route, std::string_view frame) override {
+        if (route.udp) {
+            const uint32_t a = route.sender.address;
+            return Sent("udp " + std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) +
+                            "." + std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255) +
+                            ":" + std::to_string(route.sender.port),
+                        frame);
+        }
+        if (!connected || route.connection != connection) return false;
+        return Sent("data", frame);
     }
-    bool SendUdp(const Packet& frame, const std::string& host, int32_t port) override {
-        return Sent("udp " + host + ":" + std::to_string(port), frame);
-    }
-    SocketState DataState() const override { return state; }
-    uint64_t DataConnection() const override { return connection; }
-    bool SendData(const Packet& frame) override { return Sent("data", frame); }
-    void RefreshStatusBar() override { log.push_back("refresh"); }
-    bool Sent(const std::string& socket, const Packet& frame) {
-        log.push_back(socket + " " + HexOf(frame));
-        sentIds.push_back(GetWord(frame, 0));
+    void Close(const AnswerRoute&) override { log.push_back("close"); }
+    bool Sent(const std::string& socket, std::string_view frame) {
+        log.push_back(socket + " " + HexOf(Packet(frame)));
+        sentIds.push_back(GetWord(Packet(frame), 0));
         return accept;
+    }
+    // The route of the request being answered now.
+    AnswerRoute Route() const {
+        return udp ? AnswerRoute::Datagram(sender) : AnswerRoute::Stream(connection);
     }
 };
 
 // A dispatcher on the stand-in, TCP connected, "Delay answer" clear.
 struct DispatchRig {
     Fakes fakes;
-    AnswerDispatcher dispatcher{fakes, fakes, fakes, fakes};
+    AnswerDispatcher dispatcher{fakes, fakes};
     Log& log = fakes.log;
 
+    // One answer step as the engine makes it, carried out.
+    void Step(const MbapHeader& header, int functionByte, std::string_view data, bool view,
+              AnswerDispatcher& to) {
+        StepList steps;
+        steps.BeginAnswer(header, functionByte).append(data);
+        const bool delayed = fakes.delay;
+        steps.EndAnswer(fakes.Route(), delayed ? Departure::Delayed : Departure::Now,
+                        delayed ? DelayMsOf(fakes.delayText) : 0, view);
+        to.CarryOut(steps);
+    }
     // A Read Holding Registers answer told apart by its transaction identifier.
     void Answer(int id, bool view = false) {
-        dispatcher.DispatchAnswer(MbapHeader{id, 0, 6, 1}, kReadHoldingRegisters, Bytes("02 00 2A"),
-                                  view);
+        Step(MbapHeader{id, 0, 6, 1}, kReadHoldingRegisters, Bytes("02 00 2A"), view, dispatcher);
     }
     static std::string Frame(int id) { return HexOf(PutWord(id)) + " 00 00 00 05 01 03 02 00 2A"; }
+    // Ticks of the send timer; the status bar is refreshed after one that sent.
     void Ticks(int count) {
-        while (count-- > 0) dispatcher.SendTick();
+        while (count-- > 0) {
+            if (dispatcher.SendTick()) log.push_back("refresh");
+        }
     }
     // In the order the ticks will send them.
     Ids QueuedIds() const {
@@ -97,14 +109,22 @@ struct DispatchRig {
     }
 };
 
+// An answer frame as the engine builds it in place.
+Packet Assembled(const MbapHeader& header, int functionByte, const Packet& data) {
+    StepList steps;
+    steps.BeginAnswer(header, functionByte).append(data);
+    steps.EndAnswer(AnswerRoute{}, Departure::Now, 0, false);
+    return Packet(steps.Bytes(steps[0]));
+}
+
 // The request's own Length (99) is never reused; Write Multiple Registers
 // with the largest Length echoes 65533 bytes.
 TEST(AnswerFrame, CarriesRequestHeaderFreshLengthFunctionAndData) {
-    EXPECT_EQ(HexOf(AssembleAnswer(MbapHeader{0xFFFF, 0x1234, 99, 0xFF}, kUnsupportedFunctionByte,
-                                   Bytes("02"))),
+    EXPECT_EQ(HexOf(Assembled(MbapHeader{0xFFFF, 0x1234, 99, 0xFF}, kUnsupportedFunctionByte,
+                              Bytes("02"))),
               "FF FF 12 34 00 03 FF 81 02");
     const Packet longest =
-        AssembleAnswer(MbapHeader{1, 0, 0, 1}, kWriteMultipleRegisters, Packet(65533, 'Z'));
+        Assembled(MbapHeader{1, 0, 0, 1}, kWriteMultipleRegisters, Packet(65533, 'Z'));
     ASSERT_EQ(longest.size(), 65541u);
     EXPECT_EQ(HexOf(longest.substr(0, 9)), "00 01 00 00 FF FF 01 10 5A");
 }
@@ -113,18 +133,14 @@ TEST(AnswerFrame, CarriesRequestHeaderFreshLengthFunctionAndData) {
 // frame is dropped after it. UDP answers go to the sender being processed
 // whatever the data socket's state.
 TEST(SendAtOnce, OnlyAConnectedDataSocketGetsTheFrameButUdpGoesToTheSender) {
-    using enum SocketState;
-    for (const SocketState state : {Connected, Closed, Open, Listening, ConnectionPending,
-                                    ResolvingHost, HostResolved, Connecting, PeerClosing, Error}) {
-        SCOPED_TRACE(static_cast<int>(state));
-        const bool connected = state == Connected;
+    for (const bool connected : {true, false}) {
+        SCOPED_TRACE(connected);
         DispatchRig rig;
-        rig.fakes.state = state;
+        rig.fakes.connected = connected;
         rig.Answer(1);
         rig.Answer(2, true);
         rig.fakes.udp = true;
-        rig.fakes.senderHost = "10.0.0.9";
-        rig.fakes.senderPort = 65535;
+        rig.fakes.sender = SenderKey{0x0A000009, 65535};
         rig.Answer(3);
         Log expected;
         if (connected) expected.push_back("data " + DispatchRig::Frame(1));
@@ -215,13 +231,13 @@ TEST(DelayQueue, TcpAnswerGoesOnlyToTheConnectionItsRequestCameOn) {
     // The state and serial of the data connection at the due tick.
     const struct {
         const char* what;
-        SocketState state;
+        bool connected;
         uint64_t connection;
         bool firstSent;
     } cases[] = {
-        {"still the same connection", SocketState::Connected, 1, true},
-        {"master gone", SocketState::Closed, 1, false},
-        {"replaced, even by the same master", SocketState::Connected, 2, false},
+        {"still the same connection", true, 1, true},
+        {"master gone", false, 1, false},
+        {"replaced, even by the same master", true, 2, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -229,13 +245,13 @@ TEST(DelayQueue, TcpAnswerGoesOnlyToTheConnectionItsRequestCameOn) {
         rig.fakes.delay = true;
         rig.Answer(1, true);
         rig.Ticks(1);
-        rig.fakes.state = c.state;
+        rig.fakes.connected = c.connected;
         rig.fakes.connection = c.connection;
         rig.fakes.delayText = "100";  // the next master's own answer falls due in the same tick
         rig.Answer(2, true);
         rig.Ticks(1);
 
-        const bool secondSent = c.state == SocketState::Connected;
+        const bool secondSent = c.connected;
         Log expected{"raw -> " + DispatchRig::Frame(1)};
         if (c.firstSent) expected.push_back("data " + DispatchRig::Frame(1));
         expected.push_back("raw -> " + DispatchRig::Frame(2));
@@ -253,13 +269,12 @@ TEST(DelayQueue, TcpAnswerGoesOnlyToTheConnectionItsRequestCameOn) {
 TEST(DelayQueue, UdpAnswersGoToTheirOwnSendersAndARefusalIsNotRetried) {
     DispatchRig rig;
     rig.fakes.udp = true;
-    rig.fakes.state = SocketState::Closed;  // the TCP data socket plays no part
+    rig.fakes.connected = false;  // the TCP data socket plays no part
     rig.fakes.delay = true;
     rig.Answer(1);
-    rig.fakes.senderHost = "10.0.0.2";
-    rig.fakes.senderPort = 1502;
+    rig.fakes.sender = SenderKey{0x0A000002, 1502};
     rig.Answer(2);
-    rig.fakes.senderHost = "10.0.0.3";
+    rig.fakes.sender = SenderKey{0x0A000003, 1502};
     rig.Ticks(2);
     EXPECT_EQ(rig.log, (Log{"udp 10.0.0.1:502 " + DispatchRig::Frame(1),
                             "udp 10.0.0.2:1502 " + DispatchRig::Frame(2), "refresh"}));
@@ -275,14 +290,14 @@ TEST(DelayQueue, UdpAnswersGoToTheirOwnSendersAndARefusalIsNotRetried) {
 TEST(DelayQueue, AnswerThatWouldPassTheBoundIsDroppedWithATraceLine) {
     const Packet echo(65533, '\0');  // the longest answer there is
     QueuedAnswer longest;
-    longest.QueuedPacket = AssembleAnswer(MbapHeader{}, kWriteMultipleRegisters, echo);
+    longest.QueuedPacket = Assembled(MbapHeader{}, kWriteMultipleRegisters, echo);
     ASSERT_GT(DelayQueue::CostOf(longest), longest.QueuedPacket.size());
     const std::size_t limit = DelayQueue::kGroupCost + 2 * DelayQueue::CostOf(longest);
 
     DispatchRig rig;
-    AnswerDispatcher dispatcher{rig.fakes, rig.fakes, rig.fakes, rig.fakes, limit};
+    AnswerDispatcher dispatcher{rig.fakes, rig.fakes, limit};
     const auto queueLongest = [&](int id) {
-        dispatcher.DispatchAnswer(MbapHeader{id, 0, 0, 1}, kWriteMultipleRegisters, echo, false);
+        rig.Step(MbapHeader{id, 0, 0, 1}, kWriteMultipleRegisters, echo, false, dispatcher);
     };
     rig.fakes.delay = true;
     rig.fakes.delayText = "0";
@@ -290,8 +305,7 @@ TEST(DelayQueue, AnswerThatWouldPassTheBoundIsDroppedWithATraceLine) {
     queueLongest(2);  // reaching the bound is allowed
     EXPECT_EQ(dispatcher.AnswerQueue().Cost(), limit);
     EXPECT_TRUE(rig.log.empty());
-    dispatcher.DispatchAnswer(MbapHeader{0x0ABC, 0, 0, 1}, kUnsupportedFunctionByte, ByteOf(1),
-                              true);
+    rig.Step(MbapHeader{0x0ABC, 0, 0, 1}, kUnsupportedFunctionByte, ByteOf(1), true, dispatcher);
     EXPECT_EQ(rig.log, Log{"request 2748 Answer queue full, answer dropped"});
     EXPECT_EQ(dispatcher.AnswerQueue().size(), 2u);
 
@@ -329,9 +343,8 @@ TEST(DelayQueue, FloodOfShortAnswersStaysWithinTwiceTheBoundInResidentMemory) {
     const Packet illegalAddress(1, static_cast<char>(ExceptionCode::IllegalDataAddress));
     std::size_t queued = 0;
     while (rig.log.empty() && queued < kAnswerQueueByteLimit / 48) {
-        rig.dispatcher.DispatchAnswer(MbapHeader{1, 0, 2, 1},
-                                      ExceptionByteOf(FunctionCode::ReadHoldingRegisters),
-                                      illegalAddress, false);
+        rig.Step(MbapHeader{1, 0, 2, 1}, ExceptionByteOf(FunctionCode::ReadHoldingRegisters),
+                 illegalAddress, false, rig.dispatcher);
         queued = rig.dispatcher.AnswerQueue().size();
     }
     const std::size_t grown = ResidentBytes() - before;

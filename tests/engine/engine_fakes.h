@@ -1,12 +1,15 @@
-// Test doubles for the engine's ports: options as plain fields, and
-// recorders that keep every trace line and every answer handed on.
+// Test doubles around the engine: options as plain fields pushed before
+// every call, and a recorder that carries the steps out the way answer
+// sending does, keeping every trace line and every answer.
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "engine/frame_loop.h"
 #include "engine/slave_engine.h"
 #include "engine/text_forms.h"
 #include "tests/support/hex_bytes.h"
@@ -15,22 +18,36 @@ namespace tarvik::testing {
 
 using Lines = std::vector<std::string>;
 
-struct FakeOptions : OperatorOptions {
+// The connection every stream arrival of the rig comes on.
+inline constexpr uint64_t kRigConnection = 7;
+
+struct FakeOptions {
     bool showRaw = false, showReads = true, dontAnswer = false;
-    bool ShowRawData() const override { return showRaw; }
-    bool ShowReads() const override { return showReads; }
-    bool DontAnswer() const override { return dontAnswer; }
-    bool DelayAnswer() const override { return false; }
-    std::string DelayText() const override { return "200"; }
+    OperatorOptions Snapshot() const { return OperatorOptions{showRaw, showReads, dontAnswer}; }
 };
 
+// A UDP sender from its dotted address.
+inline SenderKey Sender(const char* dotted, int port) {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    std::sscanf(dotted, "%u.%u.%u.%u", &a, &b, &c, &d);
+    return SenderKey{(a << 24) | (b << 16) | (c << 8) | d, static_cast<uint16_t>(port)};
+}
+
+// "host:port" of a UDP route, "" for the stream.
+inline std::string RouteText(const AnswerRoute& route) {
+    if (!route.udp) return "";
+    const uint32_t a = route.sender.address;
+    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." +
+           std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255) + ":" +
+           std::to_string(route.sender.port);
+}
 inline std::string SenderText(const SenderKey& sender) {
-    return sender.host.empty() ? "" : sender.host + ":" + std::to_string(sender.port);
+    return sender == SenderKey{} ? "" : RouteText(AnswerRoute::Datagram(sender));
 }
 
 // Lines as "RAW <- 00 01", "REQ 0001 text", "ANS 0001 0000 text", and
 // "DISPATCH 3" where an answer was handed on.
-struct Recorder : TraceWriter, AnswerDispatch, StatusRefresh {
+struct Recorder : TraceWriter {
     struct Answer {
         std::string wire;  // the frame as it goes on the wire
         int functionByte;
@@ -39,15 +56,13 @@ struct Recorder : TraceWriter, AnswerDispatch, StatusRefresh {
     };
     Lines lines;
     std::vector<Answer> answers;
-    int refreshes = 0;
-    const SlaveEngine* engine = nullptr;
     // For releases of megabytes: each answer's wire is its id ("0001") alone,
     // and no "DISPATCH" line.
     bool idsOnly = false;
     std::size_t passBytes = 0, largestPass = 0;  // answer bytes per pass of the event loop
 
-    void TraceRaw(std::string_view mark, const Packet& packet) override {
-        lines.push_back("RAW " + std::string(mark) + " " + HexOf(packet));
+    void TraceRaw(std::string_view mark, std::string_view bytes) override {
+        lines.push_back("RAW " + std::string(mark) + " " + HexOf(Packet(bytes)));
     }
     void TraceRequest(const MbapHeader& h, std::string_view text) override {
         lines.push_back("REQ " + Hex4(h.TransactionIdentifier) + " " + std::string(text));
@@ -56,22 +71,29 @@ struct Recorder : TraceWriter, AnswerDispatch, StatusRefresh {
         lines.push_back("ANS " + Hex4(h.TransactionIdentifier) + " " + Hex4(h.ProtocolIdentifier) +
                         " " + std::string(text));
     }
-    void DispatchAnswer(const MbapHeader& h, int fb, const Packet& data, bool view) override {
-        passBytes += 8 + data.size();
+    void CarryOut(const StepList& steps) {
+        for (const Step& step : steps) {
+            if (step.kind == StepKind::Close) {
+                lines.push_back("CLOSE " + RouteText(step.route));
+            } else if (step.kind != StepKind::Send) {
+                steps.WriteTrace(step, *this);
+            } else {
+                Record(step, steps.Bytes(step));
+            }
+        }
+    }
+    void Record(const Step& step, std::string_view frame) {
+        passBytes += frame.size();
+        const int fb = static_cast<unsigned char>(frame[7]);
+        const std::string to = RouteText(step.route);
         if (idsOnly) {
             answers.push_back(
-                {Hex4(h.TransactionIdentifier), fb, view, SenderText(engine->CurrentSender())});
+                {Hex4(step.header.TransactionIdentifier), fb, step.viewDebugData, to});
             return;
         }
-        Packet frame;
-        AppendWord(frame, h.TransactionIdentifier);
-        AppendWord(frame, h.ProtocolIdentifier);
-        AppendWord(frame, static_cast<int32_t>(data.size()) + 2);
-        frame += ByteOf(h.UnitIdentifier) + ByteOf(fb) + data;
-        answers.push_back({HexOf(frame), fb, view, SenderText(engine->CurrentSender())});
+        answers.push_back({HexOf(Packet(frame)), fb, step.viewDebugData, to});
         lines.push_back("DISPATCH " + Decimal(fb));
     }
-    void RefreshStatusBar() override { ++refreshes; }
     void EndPass() {
         largestPass = std::max(largestPass, passBytes);
         passBytes = 0;
@@ -97,7 +119,7 @@ struct ScriptedRandom : RandomSource {
     }
 };
 
-// An engine with every port recorded; "Show raw data" clear unless a test sets it.
+// An engine whose steps are recorded; "Show raw data" clear unless a test sets it.
 struct EngineRig {
     FakeOptions options;
     Recorder rec;
@@ -105,24 +127,28 @@ struct EngineRig {
     SlaveEngine engine;
 
     explicit EngineRig(bool simulatePAT = false, bool standardWriteAnswer = false)
-        : engine(EnginePorts{options, rec, rec, rec, random}, simulatePAT, standardWriteAnswer) {
-        rec.engine = &engine;
-    }
-    ArrivalOutcome Feed(const std::string& hex) { return engine.ProcessPacket(Bytes(hex)); }
+        : engine(random, simulatePAT, standardWriteAnswer) {}
+    ArrivalOutcome Feed(const std::string& hex) { return Arrive(SenderKey{}, Bytes(hex)); }
     // Bytes from a UDP sender, or from the stream when `from` is empty.
     ArrivalOutcome Arrive(const SenderKey& from, const Packet& bytes) {
-        const ArrivalOutcome outcome =
-            from.host.empty() ? engine.ProcessPacket(bytes) : engine.ProcessDatagram(bytes, from);
+        engine.SetOptions(options.Snapshot());
+        const EngineStep step = from == SenderKey{} ? engine.ProcessPacket(bytes, kRigConnection)
+                                                    : engine.ProcessDatagram(bytes, from);
+        rec.CarryOut(step.steps);
         rec.EndPass();
-        return outcome;
+        return step.outcome;
+    }
+    ArrivalOutcome Continue() {
+        engine.SetOptions(options.Snapshot());
+        const EngineStep step = engine.ContinueRelease();
+        rec.CarryOut(step.steps);
+        rec.EndPass();
+        return step.outcome;
     }
     // Continues releases still owed, at most `most` passes; the passes taken.
     int Drain(int most = 1 << 20) {
         int passes = 0;
-        for (; passes < most && engine.ReleasePending(); ++passes) {
-            engine.ContinueRelease();
-            rec.EndPass();
-        }
+        for (; passes < most && engine.ReleasePending(); ++passes) Continue();
         return passes;
     }
     RegisterTable& Holding() { return engine.Registers().HoldingRegisters; }

@@ -9,75 +9,69 @@
 namespace tarvik::testing {
 namespace {
 
-struct FakeSource final : StatusSource {
-    SocketState DataState() const override { return state; }
-    std::string DataRemoteHostIP() const override { return remoteIP; }
-    std::string DataRemoteHost() const override { return remoteHost; }
-    int32_t DataRemotePort() const override { return remotePort; }
-    int32_t ListenLocalPort() const override { return localPort; }
-    bool SocketServer() const override { return server; }
-    int32_t PacketsReceived() const override { return received; }
-    int32_t PacketsSent() const override { return sent; }
-
-    SocketState state = SocketState::Closed;
-    std::string remoteIP, remoteHost;
-    int32_t remotePort = 0, localPort = 0, received = 0, sent = 0;
-    bool server = false;
-};
-
-struct RefreshStatusBarTest : ::testing::Test {
-    void Refresh() { RefreshStatusBar(panels, source, last); }
+struct StatusPanelWriterTest : ::testing::Test {
+    void Refresh() { writer.Refresh(panels, view); }
     std::string Connection() { return panels.PanelText(kConnectionPanel); }
 
     RecordingPanels panels;
-    FakeSource source;
-    int16_t last = kNoSocketStateShown;
+    StatusView view;
+    StatusPanelWriter writer;
 };
 
-TEST_F(RefreshStatusBarTest, ClientShowsConfiguredHostUntilConnected) {
+TEST_F(StatusPanelWriterTest, ClientShowsConfiguredHostUntilConnected) {
     Refresh();
     EXPECT_EQ(Connection(), "Trying to connect to :0");
 
-    source.remoteHost = "plc.example";
-    source.remoteIP = "192.0.2.5";
-    source.remotePort = 502;
-    last = kNoSocketStateShown;
+    view.remoteHost = "plc.example";
+    view.remoteHostIP = "192.0.2.5";
+    view.remotePort = 502;
     Refresh();
     EXPECT_EQ(Connection(), "Trying to connect to plc.example:502");
-    source.state = SocketState::Connected;
+    view.state = SocketState::Connected;
     Refresh();
     EXPECT_EQ(Connection(), "Connected to 192.0.2.5:502");
 }
 
-TEST_F(RefreshStatusBarTest, CountersAreWrittenOnlyWhenTheirValueDiffers) {
-    last = static_cast<int16_t>(SocketState::Closed);
-    source.received = 3;
+// A master replaced by another one leaves the state connected: the panel
+// follows the address and port all the same.
+TEST_F(StatusPanelWriterTest, ReplacedMasterShowsItsOwnAddressAndServerItsPort) {
+    view.socketServer = true;
+    view.localPort = 1502;
+    Refresh();
+    EXPECT_EQ(Connection(), "Listening at port 1502");
+    view.state = SocketState::Connected;
+    view.remoteHostIP = "127.0.0.1";
+    view.remotePort = 40000;
+    Refresh();
+    EXPECT_EQ(Connection(), "Connected to 127.0.0.1:40000");
+    view.remotePort = 40002;
+    Refresh();
+    EXPECT_EQ(Connection(), "Connected to 127.0.0.1:40002");
+}
+
+TEST_F(StatusPanelWriterTest, EachPanelIsWrittenOnlyWhenWhatItShowsDiffers) {
+    Refresh();
+    EXPECT_EQ(panels.writes, (std::vector<int>{kReceivedPanel, kSentPanel, kConnectionPanel}));
+    panels.writes.clear();
+    Refresh();
+    EXPECT_TRUE(panels.writes.empty());
+
+    view.packetsReceived = 3;
     Refresh();
     EXPECT_EQ(panels.PanelText(kReceivedPanel), "3");
     EXPECT_EQ(panels.writes, std::vector<int>{kReceivedPanel});
-    Refresh();
-    EXPECT_EQ(panels.writes.size(), 1u);
 
-    source.received = 0;
-    source.sent = 12;
+    view.packetsReceived = 0;
+    view.packetsSent = 12;
     Refresh();
     EXPECT_EQ(panels.PanelText(kReceivedPanel), "0");
     EXPECT_EQ(panels.PanelText(kSentPanel), "12");
     EXPECT_EQ(panels.writes.size(), 3u);
 
-    // An empty or non-numeric text counts as 0.
-    panels.texts[kReceivedPanel - 1] = "";
-    panels.texts[kSentPanel - 1] = "n/a";
-    source.sent = 0;
+    // Forgotten (a new start), every panel is written again.
+    writer.Forget();
     Refresh();
-    EXPECT_EQ(panels.writes.size(), 3u);
-}
-
-TEST(PanelNumberTest, ReadsTheLeadingNumberWithoutOverflow) {
-    const std::pair<const char*, int64_t> cases[] = {
-        {"", 0}, {"abc", 0}, {"  7 packets", 7}, {"-3", -3}, {"2147483647", 2147483647}};
-    for (const auto& [text, number] : cases) EXPECT_EQ(PanelNumber(text), number) << text;
-    EXPECT_GT(PanelNumber("99999999999999999999999999999"), 2147483647);
+    EXPECT_EQ(panels.writes.size(), 6u);
 }
 
 }  // namespace

@@ -8,8 +8,7 @@ StartupSettings ServerSettings(std::initializer_list<std::string_view> localPort
     StartupSettings settings;
     settings.SocketServer = true;
     for (const std::string_view line : localPortLines) {
-        settings.LocalPorts += line;
-        settings.LocalPorts += '\0';
+        settings.LocalPorts.push_back(ParsePortEntry(line));
     }
     return settings;
 }
@@ -32,6 +31,6 @@ void RecordingPanels::SetPanelText(int panel, std::string_view text) {
 }
 
 CoreRig::CoreRig(const StartupSettings& settings, const FixedOptions& startOptions)
-    : options(startOptions), core(settings, options, panels), start(core.Start()) {}
+    : options(startOptions), core(settings, options.Snapshot(), panels), start(core.Start()) {}
 
 }  // namespace tarvik::testing

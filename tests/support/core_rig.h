@@ -24,7 +24,8 @@ struct RecordingPanels final : StatusPanels {
     // Every panel written, in order.
     std::vector<int> writes;
 
-    std::string PanelText(int panel) const override;
+    // Text of panel 1..5; empty for any other number.
+    std::string PanelText(int panel) const;
     void SetPanelText(int panel, std::string_view text) override;
 };
 
@@ -36,6 +37,9 @@ struct CoreRig {
     RecordingPanels panels;
     SlaveCore core;
     CoreStart start;
+
+    // The options as changed since, given to the core as the window does.
+    void ApplyOptions() { core.SetOptions(options.Snapshot()); }
 
     // The port in use (server or UDP mode).
     int Port() const { return core.Sockets().listener.LocalPort(); }

@@ -134,7 +134,7 @@ TEST(TraceSelection, SelectionFollowsItsLineUpAndGoesWithIt) {
 // on its own.
 struct LineByLine : TraceWriter {
     explicit LineByLine(TraceModel& m) : model(m) {}
-    void TraceRaw(std::string_view mark, const Packet& packet) override {
+    void TraceRaw(std::string_view mark, std::string_view packet) override {
         model.TraceRaw(mark, packet);
     }
     void TraceRequest(const MbapHeader& h, std::string_view text) override {

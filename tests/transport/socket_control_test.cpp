@@ -20,21 +20,25 @@ namespace {
 
 using test::WaitUntil;
 
-// `held` is taken by another program; `open` is Listen or Bind.
+// `held` is taken by another program; `open` is Listen or Bind, which say
+// why they failed.
 template <class Socket>
-void ExpectPortInUseFailsAtOnceAndAnotherOpens(quint16 held,
-                                               bool (Socket::*open)(const QHostAddress&)) {
+void ExpectPortInUseFailsAtOnceAndAnotherOpens(
+    quint16 held, std::optional<SocketError> (Socket::*open)(const QHostAddress&)) {
     const QHostAddress any(QHostAddress::AnyIPv4);
     Socket socket;
     ASSERT_TRUE(held > 0 && socket.SetLocalPort(held));
-    EXPECT_FALSE((socket.*open)(any));
+    const std::optional<SocketError> inUse = (socket.*open)(any);
+    ASSERT_TRUE(inUse.has_value());
+    EXPECT_EQ(inUse->what, SocketError::What::OpenFailed);
+    EXPECT_FALSE(inUse->text.empty());
     EXPECT_EQ(socket.State(), SocketState::Closed);
-    ASSERT_TRUE(socket.SetLocalPort(0) && (socket.*open)(any));
+    ASSERT_TRUE(socket.SetLocalPort(0) && !(socket.*open)(any));
     EXPECT_NE(socket.LocalPort(), held);
     // Nor may a second emulator share a port with the first.
     Socket second;
     ASSERT_TRUE(second.SetLocalPort(socket.LocalPort()));
-    EXPECT_FALSE((second.*open)(any));
+    EXPECT_TRUE((second.*open)(any).has_value());
 }
 
 TEST(SocketPorts, PortInUseFailsAtOnceAndTheSocketOpensAnotherPort) {
@@ -52,7 +56,7 @@ TEST(ConnectionEvents, ConnectWithoutHostOrPortReportsErrorFromTheEventLoop) {
         SCOPED_TRACE(std::string("host '") + host + "' port " + std::to_string(port));
         TcpConnection data;
         int errors = 0;
-        QObject::connect(&data, &TcpConnection::Error, [&](int, const QString&) { ++errors; });
+        QObject::connect(&data, &TcpConnection::Failed, [&](const SocketError&) { ++errors; });
         data.SetRemoteHost(host);
         data.SetRemotePort(port);
         EXPECT_TRUE(data.Connect());
@@ -81,7 +85,7 @@ TEST(ConnectionReplacement, ReplacedConnectionsCloseAndBytesNeverReachTheNewOne)
     data.SetRemotePort(master.serverPort());
     int closesOrErrors = 0;
     QObject::connect(&data, &TcpConnection::CloseEvent, [&] { ++closesOrErrors; });
-    QObject::connect(&data, &TcpConnection::Error, [&](int, const QString&) { ++closesOrErrors; });
+    QObject::connect(&data, &TcpConnection::Failed, [&](const SocketError&) { ++closesOrErrors; });
     int arrivals = 0;
     bool replaced = false;
     Packet afterReplacement;
@@ -117,14 +121,14 @@ TEST(ConnectionData, GetDataHandsOutAtMost64KiBAndTheRestRaisesTheNextArrival) {
     TcpListener listener;
     TcpConnection data;
     QObject::connect(&listener, &TcpListener::ConnectionRequest,
-                     [&](int32_t id) { data.Accept(id); });
-    ASSERT_TRUE(listener.SetLocalPort(0) && listener.Listen());
+                     [&] { data.Accept(listener.TakeOffered()); });
+    ASSERT_TRUE(listener.SetLocalPort(0) && !listener.Listen());
     QtMaster master;
     ASSERT_TRUE(master.Connect(listener.LocalPort()));
     std::vector<std::size_t> sizes;
     Packet received;
     QObject::connect(&data, &TcpConnection::DataArrival, [&](int32_t) {
-        const Packet chunk = data.GetData();
+        const Packet chunk(data.GetData());
         sizes.push_back(chunk.size());
         received += chunk;
     });

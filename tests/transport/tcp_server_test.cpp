@@ -40,7 +40,10 @@ struct ServerFixture : ::testing::Test {
         }));
     }
     // Floods would fill the trace with their dumps and read lines.
-    void Quiet() { rig.options.showRawData = rig.options.showReads = false; }
+    void Quiet() {
+        rig.options.showRawData = rig.options.showReads = false;
+        rig.ApplyOptions();
+    }
     int32_t Sent() { return rig.core.Dispatcher().PacketsSent(); }
 
     // Reads the answers to Reads(0, count): whole, in order, nothing else.
@@ -95,6 +98,7 @@ TEST_F(ServerFixture, FramesSplitOrMergedAcrossSegmentsAreAnsweredInOrderInOneWr
 TEST_F(ServerFixture, NewMasterStartsCleanAndNeverSeesTheDroppedMastersDelayedAnswer) {
     rig.options.delayAnswer = true;
     rig.options.delayText = "300";
+    rig.ApplyOptions();
     QtMaster first;
     Serve(first);
     first.Send(ReadRequest(1, 3, 0, 1) + ReadRequest(2, 3, 0, 1).substr(0, 5));
@@ -115,6 +119,7 @@ TEST_F(ServerFixture, NewMasterStartsCleanAndNeverSeesTheDroppedMastersDelayedAn
 
 TEST_F(ServerFixture, BufferPastItsBoundClosesTheConnectionAndTheNextMasterIsServed) {
     rig.options.dontAnswer = true;  // everything sent is held back
+    rig.ApplyOptions();
     Quiet();
     QtMaster flooding;
     Serve(flooding);
@@ -125,6 +130,7 @@ TEST_F(ServerFixture, BufferPastItsBoundClosesTheConnectionAndTheNextMasterIsSer
     EXPECT_EQ(data.State(), SocketState::Closed);
 
     rig.options.dontAnswer = false;
+    rig.ApplyOptions();
     QtMaster next;
     Serve(next);
     next.Send(ReadRequest(3, 3, 0, 1));
@@ -154,6 +160,7 @@ TEST_F(ServerFixture, MasterThatStopsReadingIsHeldBackAndLosesNoAnswer) {
 TEST_F(ServerFixture, TwoMiBHeldComeBackCompleteAndInOrderWithoutABurst) {
     Quiet();
     rig.options.dontAnswer = true;
+    rig.ApplyOptions();
     constexpr int kHeld = 2 * 1024 * 1024 / 12;
     QtMaster master;
     Serve(master);
@@ -162,6 +169,7 @@ TEST_F(ServerFixture, TwoMiBHeldComeBackCompleteAndInOrderWithoutABurst) {
     EXPECT_EQ(master.Arrived(), "");
 
     rig.options.dontAnswer = false;
+    rig.ApplyOptions();
     master.Send(Reads(kHeld, 1));
     ExpectAnswersInOrder(master, kHeld + 1);
     EXPECT_LE(largestBacklog, kWriteBacklogBytes + 2 * static_cast<int64_t>(kReleaseSliceBytes));

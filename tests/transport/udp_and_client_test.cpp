@@ -37,7 +37,7 @@ struct Sender {
         });
         return got;
     }
-    SenderKey Key() const { return {"127.0.0.1", socket.localPort()}; }
+    SenderKey Key() const { return {0x7F000001, socket.localPort()}; }
 };
 
 struct UdpRole : ::testing::Test {
@@ -79,6 +79,7 @@ TEST_F(UdpRole, OneSendersTroubleNeverSilencesAnother) {
 TEST_F(UdpRole, HoldNearTheBoundNeverLocksTheEndpoint) {
     rig.options.showRawData = rig.options.showReads = false;
     rig.options.dontAnswer = true;
+    rig.ApplyOptions();
     a.Send(ReadRequest(0xA0, 3, 0, 1), port);
     // Frames of function 1 are never answered: a thousand datagrams bring the
     // hold to the bound, and letting it go sends nothing back.
@@ -99,6 +100,7 @@ TEST_F(UdpRole, HoldNearTheBoundNeverLocksTheEndpoint) {
         WaitUntil([&] { return engine.ReceiveBuffer(a.Key()).size() == kReceiveBufferLimit; }));
 
     rig.options.dontAnswer = false;
+    rig.ApplyOptions();
     b.Send(ReadRequest(0xB1, 3, 0, 1), port);
     EXPECT_EQ(b.Receive(), Packets{ReadAnswer(0xB1, 0)});
     a.Send(ReadRequest(0xA1, 3, 0, 1), port);
@@ -108,6 +110,7 @@ TEST_F(UdpRole, HoldNearTheBoundNeverLocksTheEndpoint) {
 TEST_F(UdpRole, DelayedAnswersGoEachToTheSenderOfItsRequest) {
     rig.options.delayAnswer = true;
     rig.options.delayText = "300";
+    rig.ApplyOptions();
     a.Send(ReadRequest(0xA1, 3, 0, 1), port);
     b.Send(ReadRequest(0xB1, 3, 0, 1), port);
     ASSERT_TRUE(WaitUntil([&] { return rig.core.Dispatcher().AnswerQueue().size() == 2; }));
@@ -125,7 +128,7 @@ TEST(ClientRole, ConnectsOutAndAfterAHalfFrameAndADropServesTheNextConnectionAfr
     CoreRig rig(ClientSettings("localhost", master.serverPort()));
     const TcpConnection& data = rig.core.Sockets().data;
     int errors = 0;
-    QObject::connect(&data, &TcpConnection::Error, [&](int, const QString&) { ++errors; });
+    QObject::connect(&data, &TcpConnection::Failed, [&](const SocketError&) { ++errors; });
     rig.core.Registers().HoldingRegisters[0] = 0x4242;
     const auto answered = [&](QTcpSocket* peer, int transaction) {
         peer->write(QByteArray::fromStdString(ReadRequest(transaction, 3, 0, 1)));
