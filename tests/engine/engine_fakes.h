@@ -9,7 +9,7 @@
 
 #include "engine/slave_engine.h"
 #include "engine/text_forms.h"
-#include "tests/support/hex_bytes.h"
+#include "testkit/hex_bytes.h"
 
 namespace tarvik::testing {
 
