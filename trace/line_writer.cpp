@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -35,6 +36,10 @@ void AppendTextItem(std::string& batch, std::string_view line) {
 
 // The text of a batch; an item cut short (never written so) ends it.
 void RenderBatch(std::string_view batch, const EntryForm& form, std::string& text) {
+    // A batch is mostly one second's entries: its texts are fetched once.
+    static const TraceStamp kNoStamp;
+    std::optional<std::time_t> shownSecond;
+    TraceStamp shown;
     while (!batch.empty()) {
         const char tag = batch.front();
         batch.remove_prefix(1);
@@ -49,10 +54,12 @@ void RenderBatch(std::string_view batch, const EntryForm& form, std::string& tex
         } else if (tag == kEntryTag) {
             TraceEntry entry;
             if (!DecodeEntry(batch, entry)) return;
-            static const TraceStamp kNoStamp;
-            AppendEntryLines(
-                entry, entry.kind == TraceKind::Blank ? kNoStamp : form.clock.Show(entry.second),
-                form.dated, text);
+            if (entry.kind != TraceKind::Blank && entry.second != shownSecond) {
+                shown = form.clock.Show(entry.second);
+                shownSecond = entry.second;
+            }
+            AppendEntryLines(entry, entry.kind == TraceKind::Blank ? kNoStamp : shown, form.dated,
+                             text);
         } else {
             return;
         }

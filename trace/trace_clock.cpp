@@ -1,15 +1,16 @@
 #include "trace/trace_clock.h"
 
 #include <cstdio>
-#include <deque>
 #include <mutex>
+#include <vector>
 
 namespace tarvik {
 namespace {
 
-const TraceStamp& LocalStamp(std::time_t second) {
+TraceStamp LocalStamp(std::time_t second) {
     // One thread shows a run of entries of the same second: the texts are
-    // formatted when the second changes, not once a line.
+    // formatted when the second changes, not once a line. Callers get a copy,
+    // so a later call on the thread cannot change what an earlier one gave.
     thread_local std::time_t shownSecond = -1;
     thread_local TraceStamp shown;
     if (second == shownSecond) return shown;
@@ -37,7 +38,7 @@ TraceStamp SystemTraceStamp() { return LocalStamp(std::time(nullptr)); }
 struct TraceClock::Texts {
     std::function<TraceStamp()> read;
     std::mutex mutex;
-    std::deque<TraceStamp> readings;  // never shrinks, so references stay valid
+    std::vector<TraceStamp> readings;  // indexed by the reading Now gave
 };
 
 TraceClock::TraceClock(TraceStamp (*read)()) {
@@ -62,12 +63,11 @@ std::time_t TraceClock::Now() const {
     return static_cast<std::time_t>(readings.size() - 1);
 }
 
-const TraceStamp& TraceClock::Show(std::time_t reading) const {
+TraceStamp TraceClock::Show(std::time_t reading) const {
     if (!texts_) return LocalStamp(reading);
-    static const TraceStamp kNone;
     std::lock_guard lock(texts_->mutex);
     const auto& readings = texts_->readings;
-    if (reading < 0 || static_cast<std::size_t>(reading) >= readings.size()) return kNone;
+    if (reading < 0 || static_cast<std::size_t>(reading) >= readings.size()) return {};
     return readings[static_cast<std::size_t>(reading)];
 }
 

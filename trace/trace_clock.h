@@ -41,9 +41,10 @@ public:
 
     // The reading to keep with an entry written now.
     std::time_t Now() const;
-    // The texts of `reading`, from any thread; the reference holds until
-    // the calling thread's next Show.
-    const TraceStamp& Show(std::time_t reading) const;
+    // The texts of `reading`, from any thread. A copy: both texts fit the
+    // string's own storage, so this costs no allocation, and a caller that
+    // shows a run of entries asks again only when the second changes.
+    TraceStamp Show(std::time_t reading) const;
 
 private:
     struct Texts;

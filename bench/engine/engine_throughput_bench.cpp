@@ -9,9 +9,11 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 #include "dispatch/answer_dispatcher.h"
 #include "engine/slave_engine.h"
+#include "testkit/request_frames.h"
 #include "trace/line_writer.h"
 #include "trace/trace_model.h"
 #include "trace/trace_streams.h"
@@ -44,20 +46,10 @@ struct FixedRandom : RandomSource {
 };
 
 Packet Request(int function, int quantity, int transaction) {
-    Packet frame;
-    const int pduSize = function == 16 ? 6 + 2 * quantity : 5;
-    AppendWord(frame, transaction);
-    AppendWord(frame, 0);
-    AppendWord(frame, pduSize + 1);
-    frame.push_back(1);
-    frame.push_back(static_cast<char>(function));
-    AppendWord(frame, 0);
-    AppendWord(frame, quantity);
-    if (function == 16) {
-        frame.push_back(static_cast<char>(2 * quantity));
-        for (int i = 0; i < quantity; ++i) AppendWord(frame, i);
-    }
-    return frame;
+    if (function != 16) return testing::ReadRequest(transaction, function, 0, quantity);
+    std::vector<int32_t> values(static_cast<std::size_t>(quantity));
+    for (int i = 0; i < quantity; ++i) values[static_cast<std::size_t>(i)] = i;
+    return testing::WriteValuesRequest(transaction, 0, values);
 }
 
 // args: function, quantity, frames per arrival, traced (0/1/2)

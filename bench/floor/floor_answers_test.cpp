@@ -2,20 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/load/hex_frames.h"
+#include "testkit/hex_bytes.h"
 
 namespace tarvik::bench {
 namespace {
 
 using testing::Bytes;
-using testing::Hex;
+using testing::HexOf;
 
 // The bytes consumed, then every answer back to back as hex.
 std::string Answer(FloorRegisters& registers, const std::string& request,
                    std::vector<std::size_t>* ends = nullptr) {
     Packet out;
     const std::size_t consumed = AnswerFrames(registers, request, out, ends);
-    return std::to_string(consumed) + ": " + Hex(out);
+    return std::to_string(consumed) + ": " + HexOf(out);
 }
 
 TEST(FloorAnswers, AnswerEachFrameWithItsWireBytesAndStoreWrites) {

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/args/server_args.h"
 #include "bench/floor/floor_server.h"
-#include "bench/server_args.h"
 
 int main(int argc, char** argv) {
     tarvik::bench::ServerArgs args;

@@ -1,7 +1,5 @@
 #include "bench/floor/floor_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
@@ -10,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "testkit/loopback.h"
 
 namespace tarvik::bench {
 namespace {
@@ -23,34 +23,17 @@ constexpr std::size_t kReadPerWake = 1024 * 1024;
 constexpr int kDatagramsPerWake = 64;
 constexpr int kMaxEvents = 64;
 
-int BoundSocket(int type, int port) {
-    const int fd = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    const int on = 1;
-    if (type == SOCK_STREAM) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-int BoundPort(int fd) {
-    sockaddr_in bound{};
-    socklen_t size = sizeof bound;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &size);
-    return ntohs(bound.sin_port);
-}
-
 bool Watch(int epoll, int fd, uint32_t events, int op = EPOLL_CTL_ADD) {
     epoll_event event{};
     event.events = events;
     event.data.fd = fd;
     return epoll_ctl(epoll, op, fd, &event) == 0;
+}
+
+// Non-blocking for the epoll loop; the listener may take a port that still
+// has connections in TIME_WAIT from an earlier run.
+int BoundSocket(int type, int port) {
+    return testing::BindLoopback(type | SOCK_NONBLOCK | SOCK_CLOEXEC, port, type == SOCK_STREAM);
 }
 
 }  // namespace
@@ -60,7 +43,7 @@ std::unique_ptr<FloorServer> FloorServer::Open(int port, std::string& error) {
     for (int attempt = 0; attempt < (port == 0 ? kPortTries : 1); ++attempt) {
         server->listener_ = BoundSocket(SOCK_STREAM, port);
         if (server->listener_ < 0) break;
-        server->port_ = BoundPort(server->listener_);
+        server->port_ = testing::BoundPort(server->listener_);
         server->datagrams_ = BoundSocket(SOCK_DGRAM, server->port_);
         if (server->datagrams_ >= 0) break;
         // UDP has that number taken: let TCP pick another.

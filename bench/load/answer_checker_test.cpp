@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "bench/load/hex_frames.h"
+#include "testkit/hex_bytes.h"
 
 namespace tarvik::bench {
 namespace {

@@ -10,8 +10,8 @@
 #include <deque>
 
 #include "bench/load/answer_checker.h"
-#include "bench/load/answer_framer.h"
 #include "bench/load/loopback_socket.h"
+#include "testkit/mbap_framer.h"
 
 namespace tarvik::bench {
 namespace {
@@ -34,7 +34,7 @@ struct Connection {
     int fd = -1;
     bool alive = false;
     bool watchingWrite = false;
-    AnswerFramer framer;
+    testing::MbapFramer framer{kMaxAnswerLength};
     std::deque<InFlight> inFlight;  // in send order: the front is the oldest
     std::deque<int> expired;
     Packet out;  // TCP bytes a full socket buffer held back
@@ -203,10 +203,10 @@ void LoadRun::ReadTcp(Connection& c) {
         const Clock::time_point at = Clock::now();
         c.framer.Feed(std::string_view(readBuffer_.data(), static_cast<std::size_t>(n)));
         std::string_view frame;
-        AnswerFramer::Step step;
-        while ((step = c.framer.Next(frame)) == AnswerFramer::Step::Frame)
+        testing::MbapFramer::Step step;
+        while ((step = c.framer.Next(frame)) == testing::MbapFramer::Step::Frame)
             HandleFrame(c, frame, at);
-        if (step == AnswerFramer::Step::BadLength) {
+        if (step == testing::MbapFramer::Step::BadLength) {
             // Nothing after a bad length field can be told apart any more.
             CountWrong("answer with a length field out of range; connection given up");
             return Drop(c);
@@ -229,10 +229,10 @@ void LoadRun::ReadUdp(Connection& c) {
         c.framer.Reset();
         c.framer.Feed(std::string_view(readBuffer_.data(), static_cast<std::size_t>(n)));
         std::string_view frame;
-        AnswerFramer::Step step;
-        while ((step = c.framer.Next(frame)) == AnswerFramer::Step::Frame)
+        testing::MbapFramer::Step step;
+        while ((step = c.framer.Next(frame)) == testing::MbapFramer::Step::Frame)
             HandleFrame(c, frame, at);
-        if (step == AnswerFramer::Step::BadLength) {
+        if (step == testing::MbapFramer::Step::BadLength) {
             CountWrong("datagram with a length field out of range");
         } else if (c.framer.Buffered() > 0) {
             CountWrong("datagram ending in a partial frame");

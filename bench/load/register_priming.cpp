@@ -9,8 +9,9 @@
 #include <chrono>
 
 #include "bench/load/answer_checker.h"
-#include "bench/load/answer_framer.h"
 #include "bench/load/loopback_socket.h"
+#include "testkit/mbap_framer.h"
+#include "testkit/request_frames.h"
 
 namespace tarvik::bench {
 namespace {
@@ -24,17 +25,17 @@ bool Exchange(int fd, const Packet& request, int timeoutMs, Packet& answer, std:
         error = "sending a priming write failed";
         return false;
     }
-    AnswerFramer framer;
+    testing::MbapFramer framer(kMaxAnswerLength);
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     char buffer[1024];
     while (true) {
         std::string_view frame;
-        const AnswerFramer::Step step = framer.Next(frame);
-        if (step == AnswerFramer::Step::Frame) {
+        const testing::MbapFramer::Step step = framer.Next(frame);
+        if (step == testing::MbapFramer::Step::Frame) {
             answer.assign(frame);
             return true;
         }
-        if (step == AnswerFramer::Step::BadLength) {
+        if (step == testing::MbapFramer::Step::BadLength) {
             error = "priming write answered with a bad length field";
             return false;
         }
@@ -76,7 +77,8 @@ PrimeResult PrimeHoldingRegisters(const LoadOptions& options) {
         const int count = std::min(kMaxWriteQuantity, end - from);
         std::vector<int32_t> values(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) values[static_cast<std::size_t>(i)] = PrimedValue(from + i);
-        const Packet request = BuildWriteRequest(transactionId++, options.shape.unit, from, values);
+        const Packet request =
+            testing::WriteValuesRequest(transactionId++, from, values, options.shape.unit);
         Packet answer;
         if (!Exchange(fd, request, options.timeoutMs, answer, result.error)) break;
         const AnswerFault fault = CheckAnswer(request, answer, {});

@@ -2,8 +2,8 @@
 // so that answers can be checked against values known in advance.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "engine/packet.h"
 
@@ -14,6 +14,9 @@ inline constexpr int kTableSize = 2048;
 inline constexpr int kMaxReadQuantity = 127;
 // A standard frame carries at most 123 register values.
 inline constexpr int kMaxWriteQuantity = 123;
+// The longest answer length field any request here can earn: a read of 127
+// registers (unit, function, byte count, 254 data bytes) is 257.
+inline constexpr std::size_t kMaxAnswerLength = 300;
 
 struct RequestShape {
     int function = 3;   // 3, 4, 6 or 16
@@ -31,8 +34,5 @@ int32_t WrittenValue(int address, uint64_t sequence);
 
 // One whole request frame, protocol identifier 0.
 Packet BuildRequest(const RequestShape& shape, int transactionId, uint64_t sequence);
-
-// Function 16 writing `values` from `start` on (at most kMaxWriteQuantity).
-Packet BuildWriteRequest(int transactionId, int unit, int start, std::span<const int32_t> values);
 
 }  // namespace tarvik::bench

@@ -2,9 +2,7 @@
 // a libmodbus user would build one: stock settings, one select() loop over
 // the listening socket and every client, modbus_receive then modbus_reply.
 // Port 0 picks a free one; the first line printed is "port N".
-#include <arpa/inet.h>
 #include <modbus/modbus.h>
-#include <netinet/in.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,19 +12,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench/server_args.h"
+#include "bench/args/server_args.h"
+#include "testkit/loopback.h"
 
 namespace {
 
 constexpr int kRegisters = 2048;
 constexpr int kBacklog = 16;
-
-int ListeningPort(int fd) {
-    sockaddr_in bound{};
-    socklen_t size = sizeof bound;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &size);
-    return ntohs(bound.sin_port);
-}
 
 }  // namespace
 
@@ -46,7 +38,7 @@ int main(int argc, char** argv) {
         if (ctx) modbus_free(ctx);
         return 1;
     }
-    std::printf("port %d\n", ListeningPort(listener));
+    std::printf("port %d\n", tarvik::testing::BoundPort(listener));
     std::fflush(stdout);
 
     fd_set watched;

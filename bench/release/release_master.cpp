@@ -1,7 +1,5 @@
 #include "bench/release/release_master.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,19 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
+
+#include "testkit/loopback.h"
+#include "testkit/mbap_framer.h"
+#include "testkit/request_frames.h"
 
 namespace tarvik::bench {
 namespace {
-
-void PutWord(std::string& out, unsigned value) {
-    out += static_cast<char>((value >> 8) & 0xFF);
-    out += static_cast<char>(value & 0xFF);
-}
-
-unsigned Word(const char* at) {
-    return (static_cast<unsigned>(static_cast<unsigned char>(at[0])) << 8) |
-           static_cast<unsigned char>(at[1]);
-}
 
 bool SendAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -42,29 +35,16 @@ constexpr uint64_t kRequestsPerPiece = (std::size_t{1} << 20) / kRequestBytes;
 std::string ReleaseRequests(uint64_t first, uint64_t count) {
     std::string out;
     out.reserve(count * kRequestBytes);
-    for (uint64_t i = first; i < first + count; ++i) {
-        PutWord(out, static_cast<unsigned>(i & 0xFFFF));
-        PutWord(out, 0);  // protocol
-        PutWord(out, 6);  // unit, function, start, quantity
-        out += '\x01';
-        out += '\x03';
-        PutWord(out, 0);
-        PutWord(out, kReleaseQuantity);
-    }
+    for (uint64_t i = first; i < first + count; ++i)
+        out += testing::ReadRequest(static_cast<int>(i & 0xFFFF), 3, 0, kReleaseQuantity);
     return out;
 }
 
 std::string ExpectedAnswer(uint64_t index, const std::vector<uint16_t>& registers) {
-    std::string out;
-    PutWord(out, static_cast<unsigned>(index & 0xFFFF));
-    PutWord(out, 0);
-    PutWord(out, 3 + 2 * kReleaseQuantity);
-    out += '\x01';
-    out += '\x03';
-    out += static_cast<char>(2 * kReleaseQuantity);
+    Packet pdu{'\x03', static_cast<char>(2 * kReleaseQuantity)};
     for (int i = 0; i < kReleaseQuantity; ++i)
-        PutWord(out, registers.at(static_cast<std::size_t>(i)));
-    return out;
+        AppendWord(pdu, registers.at(static_cast<std::size_t>(i)));
+    return testing::Frame(static_cast<int>(index & 0xFFFF), 1, pdu);
 }
 
 ReleaseMaster::~ReleaseMaster() {
@@ -86,10 +66,7 @@ bool ReleaseMaster::Connect(int port, std::string& error) {
     }
     const int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const sockaddr_in address = testing::LoopbackAddress(port);
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         error = std::string("connect: ") + std::strerror(errno);
         return false;
@@ -130,7 +107,7 @@ void ReleaseMaster::Read(uint64_t total, std::vector<uint16_t> registers,
     const std::string expected = ExpectedAnswer(0, registers);
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::vector<char> buffer(std::size_t{1} << 20);
-    std::size_t filled = 0;
+    testing::MbapFramer framer;
     uint64_t index = 0;
     std::chrono::steady_clock::time_point quietUntil{};
 
@@ -144,7 +121,7 @@ void ReleaseMaster::Read(uint64_t total, std::vector<uint16_t> registers,
         } else if (now >= deadline) {
             break;
         }
-        const ssize_t got = ::recv(fd_, buffer.data() + filled, buffer.size() - filled, 0);
+        const ssize_t got = ::recv(fd_, buffer.data(), buffer.size(), 0);
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
         if (got <= 0) break;  // closed, or failed
         if (index >= total) {
@@ -152,31 +129,33 @@ void ReleaseMaster::Read(uint64_t total, std::vector<uint16_t> registers,
             continue;
         }
         figures_.lastByte = std::chrono::steady_clock::now();
-        filled += static_cast<std::size_t>(got);
+        framer.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
 
-        std::size_t at = 0;
-        while (filled - at >= 6 && index < total) {
-            const std::size_t size = 6 + Word(buffer.data() + at + 4);
-            if (filled - at < size) break;
-            const char* frame = buffer.data() + at;
-            const bool right = size == expected.size() && Word(frame) == (index & 0xFFFF) &&
-                               std::memcmp(frame + 2, expected.data() + 2, size - 2) == 0;
+        std::string_view frame;
+        testing::MbapFramer::Step step = testing::MbapFramer::Step::NeedMore;
+        while (index < total && (step = framer.Next(frame)) == testing::MbapFramer::Step::Frame) {
+            const int id = testing::WordAt(frame, 0);
+            const bool right = frame.size() == expected.size() &&
+                               static_cast<uint64_t>(id) == (index & 0xFFFF) &&
+                               frame.substr(2) == std::string_view(expected).substr(2);
             if (!right && figures_.wrong++ == 0) {
                 figures_.firstFault =
-                    "answer " + std::to_string(index) + ": id " + std::to_string(Word(frame)) +
-                    ", " + std::to_string(size) + " bytes, function " +
-                    std::to_string(size > 7 ? static_cast<unsigned char>(frame[7]) : 0);
+                    "answer " + std::to_string(index) + ": id " + std::to_string(id) + ", " +
+                    std::to_string(frame.size()) + " bytes, function " +
+                    std::to_string(frame.size() > 7 ? static_cast<unsigned char>(frame[7]) : 0);
             }
-            at += size;
             ++index;
             answered_.store(index, std::memory_order_relaxed);
         }
+        if (step == testing::MbapFramer::Step::BadLength) {
+            // Nothing after a length field below 2 can be cut any more.
+            if (figures_.wrong++ == 0)
+                figures_.firstFault = "answer " + std::to_string(index) + ": length field below 2";
+            break;
+        }
         if (index >= total) {
-            figures_.extraBytes += filled - at;
-            filled = 0;
-        } else {
-            std::memmove(buffer.data(), buffer.data() + at, filled - at);
-            filled -= at;
+            figures_.extraBytes += framer.Buffered();
+            framer.Reset();
         }
     }
     figures_.answered = index;

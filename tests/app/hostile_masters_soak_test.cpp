@@ -8,8 +8,8 @@
 #include <random>
 #include <thread>
 
+#include "testkit/raw_master.h"
 #include "tests/support/program_process.h"
-#include "tests/support/raw_master.h"
 
 namespace tarvik::testing {
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/event_waits.h"
+#include "testkit/qt/event_waits.h"
+#include "testkit/qt/qt_master.h"
+#include "testkit/raw_master.h"
 #include "tests/support/program_process.h"
-#include "tests/support/qt_master.h"
-#include "tests/support/raw_master.h"
 #include "ui/window_face.h"
 
 namespace tarvik::testing {

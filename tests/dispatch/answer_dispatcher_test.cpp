@@ -15,7 +15,7 @@
 #include "dispatch/answer_dispatcher.h"
 #include "dispatch/delay_queue.h"
 #include "engine/function_codes.h"
-#include "tests/support/hex_bytes.h"
+#include "testkit/hex_bytes.h"
 
 namespace tarvik::testing {
 namespace {

@@ -12,7 +12,7 @@
 #include "engine/frame_loop.h"
 #include "engine/slave_engine.h"
 #include "engine/text_forms.h"
-#include "tests/support/hex_bytes.h"
+#include "testkit/hex_bytes.h"
 
 namespace tarvik::testing {
 

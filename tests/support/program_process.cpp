@@ -1,8 +1,6 @@
 #include "tests/support/program_process.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -16,7 +14,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "tests/support/raw_master.h"
+#include "testkit/loopback.h"
+#include "testkit/raw_master.h"
 
 namespace fs = std::filesystem;
 
@@ -24,18 +23,11 @@ namespace tarvik::testing {
 namespace {
 
 int PickFreePort(int type) {
-    const int fd = ::socket(AF_INET, type, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        throw std::runtime_error("cannot bind a free port");
-    }
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    const int fd = BindLoopback(type, 0);
+    if (fd < 0) throw std::runtime_error("cannot bind a free port");
+    const int port = BoundPort(fd);
     ::close(fd);
-    return ntohs(addr.sin_port);
+    return port;
 }
 
 std::optional<int> StatusOf(int status) {

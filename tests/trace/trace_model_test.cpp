@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "testkit/hex_bytes.h"
+
 namespace tarvik {
 namespace {
 
@@ -24,12 +26,8 @@ TEST(TraceLines, RawDumpsShowEveryByteOnOneLine) {
     TraceModel model = FixedClockModel();
     model.TraceRaw("->", Packet("\x0A\x7F\x80\xFF", 4));
     Packet frame;
-    std::string expected = "14:03:27 -> Raw: ";
-    for (std::size_t i = 0; i < 65536; ++i) {
-        frame.push_back(static_cast<char>(i * 7));
-        static const char digits[] = "0123456789ABCDEF";
-        expected += {digits[(i * 7 >> 4) & 0xF], digits[(i * 7) & 0xF], ' '};
-    }
+    for (std::size_t i = 0; i < 65536; ++i) frame.push_back(static_cast<char>(i * 7));
+    const std::string expected = "14:03:27 -> Raw: " + testing::HexOf(frame) + " ";
     model.TraceRaw("->", frame);
     ASSERT_EQ(model.LineCount(), 2u);
     EXPECT_EQ(model.Line(0), "14:03:27 -> Raw: 0A 7F 80 FF ");

@@ -4,8 +4,8 @@
 
 #include <QCoreApplication>
 
+#include "testkit/raw_master.h"
 #include "tests/support/qt_application.h"
-#include "tests/support/raw_master.h"
 
 namespace tarvik::testing {
 

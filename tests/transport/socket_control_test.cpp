@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/qt_master.h"
+#include "testkit/qt/qt_master.h"
 #include "tests/transport/qt_test_support.h"
 #include "transport/socket_limits.h"
 #include "transport/tcp_connection.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "engine/frame_loop.h"
+#include "testkit/qt/qt_master.h"
 #include "tests/support/core_rig.h"
-#include "tests/support/qt_master.h"
 #include "tests/transport/qt_test_support.h"
 #include "transport/socket_limits.h"
 

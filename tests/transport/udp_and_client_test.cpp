@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "testkit/qt/event_waits.h"
 #include "tests/support/core_rig.h"
-#include "tests/support/event_waits.h"
 #include "tests/transport/qt_test_support.h"
 
 namespace tarvik::testing {

@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "engine/register_tables.h"
-#include "tests/support/event_waits.h"
+#include "testkit/qt/event_waits.h"
 #include "tests/support/qt_application.h"
 #include "trace/trace_model.h"
 #include "ui/main_window.h"

@@ -7,8 +7,10 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
-#include "tests/support/event_waits.h"
+#include "testkit/mbap_framer.h"
+#include "testkit/qt/event_waits.h"
 
 namespace tarvik::testing {
 
@@ -32,13 +34,12 @@ public:
     // One answer frame, cut by its length field (6-byte prefix, then Length
     // bytes), or nullopt when it does not come in time.
     std::optional<std::string> ReceiveFrame(int ms = test::kWaitMs) {
-        qint64 size = 6;  // the prefix, then the whole frame once its length is known
+        qint64 size = kMbapPrefix;  // then the whole frame once its length is known
         const bool whole = test::WaitUntil(
             [&] {
-                if (socket_.bytesAvailable() < 6) return false;
-                const QByteArray head = socket_.peek(6);
-                size = 6 + 256 * static_cast<unsigned char>(head[4]) +
-                       static_cast<unsigned char>(head[5]);
+                if (socket_.bytesAvailable() < size) return false;
+                const QByteArray head = socket_.peek(kMbapPrefix);
+                size = static_cast<qint64>(FrameSize(std::string_view(head.data(), head.size())));
                 return socket_.bytesAvailable() >= size;
             },
             ms);

@@ -1,22 +1,15 @@
-#include "tests/support/raw_master.h"
+#include "testkit/raw_master.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "testkit/loopback.h"
+#include "testkit/mbap_framer.h"
+
 namespace tarvik::testing {
 namespace {
-
-sockaddr_in Loopback(int port) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    return addr;
-}
 
 int MillisLeft(std::chrono::steady_clock::time_point until) {
     const auto left =
@@ -26,31 +19,12 @@ int MillisLeft(std::chrono::steady_clock::time_point until) {
 
 }  // namespace
 
-Packet Frame(int transaction, int unit, const Packet& pdu) {
-    return PutWord(transaction) + PutWord(0) + PutWord(static_cast<int>(pdu.size()) + 1) +
-           ByteOf(unit) + pdu;
-}
-
-Packet ReadRequest(int transaction, int function, int start, int quantity, int unit) {
-    return Frame(transaction, unit, ByteOf(function) + PutWord(start) + PutWord(quantity));
-}
-
-Packet WriteSingleRequest(int transaction, int address, int value, int unit) {
-    return Frame(transaction, unit, ByteOf(6) + PutWord(address) + PutWord(value));
-}
-
-Packet WriteMultipleRequest(int transaction, int start, const Packet& words, int unit) {
-    const int count = static_cast<int>(words.size());
-    return Frame(transaction, unit,
-                 ByteOf(16) + PutWord(start) + PutWord(count / 2) + ByteOf(count) + words);
-}
-
 // Blocking, so a send waits while the emulator pauses its reading; a refused
 // connection on the loopback fails at once.
 bool TcpMaster::Connect(int port) {
     Close();
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in addr = Loopback(port);
+    const sockaddr_in addr = LoopbackAddress(port);
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         Close();
         return false;
@@ -86,11 +60,11 @@ Packet TcpMaster::ReceiveBytes(std::size_t n, milliseconds limit) {
 
 std::optional<Packet> TcpMaster::ReceiveFrame(milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
-    Packet frame = ReceiveBytes(6, limit);
-    if (frame.size() < 6) return std::nullopt;
-    const auto length = static_cast<std::size_t>(GetWord(frame, 4));
-    frame += ReceiveBytes(length, milliseconds(MillisLeft(until)));
-    return frame.size() == 6 + length ? std::optional(frame) : std::nullopt;
+    Packet frame = ReceiveBytes(kMbapPrefix, limit);
+    if (frame.size() < kMbapPrefix) return std::nullopt;
+    const std::size_t size = FrameSize(frame);
+    frame += ReceiveBytes(size - kMbapPrefix, milliseconds(MillisLeft(until)));
+    return frame.size() == size ? std::optional(frame) : std::nullopt;
 }
 
 void TcpMaster::Close() {
@@ -98,15 +72,14 @@ void TcpMaster::Close() {
     fd_ = -1;
 }
 
-UdpMaster::UdpMaster() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
-    const sockaddr_in any = Loopback(0);
-    ::bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any);
+UdpMaster::UdpMaster() : fd_(BindLoopback(SOCK_DGRAM, 0)) {}
+
+UdpMaster::~UdpMaster() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
-UdpMaster::~UdpMaster() { ::close(fd_); }
-
 bool UdpMaster::SendTo(int port, const Packet& datagram) {
-    const sockaddr_in addr = Loopback(port);
+    const sockaddr_in addr = LoopbackAddress(port);
     return ::sendto(fd_, datagram.data(), datagram.size(), 0,
                     reinterpret_cast<const sockaddr*>(&addr),
                     sizeof addr) == static_cast<ssize_t>(datagram.size());

@@ -1,14 +1,8 @@
-#include "bench/load/answer_framer.h"
+#include "testkit/mbap_framer.h"
 
-namespace tarvik::bench {
-namespace {
+namespace tarvik::testing {
 
-// Transaction, protocol, length: the length counts every byte after these.
-constexpr std::size_t kBeforeUnit = 6;
-
-}  // namespace
-
-void AnswerFramer::Feed(std::string_view bytes) {
+void MbapFramer::Feed(std::string_view bytes) {
     // Consumed frames are dropped only when new bytes come, so a frame handed
     // out by Next stays valid until then.
     if (offset_ > 0) {
@@ -18,18 +12,18 @@ void AnswerFramer::Feed(std::string_view bytes) {
     buffer_.append(bytes);
 }
 
-AnswerFramer::Step AnswerFramer::Next(std::string_view& frame) {
+MbapFramer::Step MbapFramer::Next(std::string_view& frame) {
     const std::size_t available = buffer_.size() - offset_;
     switch (state_) {
         case State::Broken: return Step::BadLength;
         case State::Header: {
-            if (available < kBeforeUnit) return Step::NeedMore;
-            const int length = GetWord(buffer_, offset_ + 4);
-            if (length < 2 || length > kMaxAnswerLength) {
+            if (available < kMbapPrefix) return Step::NeedMore;
+            const std::size_t size = FrameSize(std::string_view(buffer_).substr(offset_));
+            if (size < kMbapPrefix + 2 || size > kMbapPrefix + maxLength_) {
                 state_ = State::Broken;
                 return Step::BadLength;
             }
-            frameSize_ = kBeforeUnit + static_cast<std::size_t>(length);
+            frameSize_ = size;
             state_ = State::Body;
             [[fallthrough]];
         }
@@ -43,11 +37,11 @@ AnswerFramer::Step AnswerFramer::Next(std::string_view& frame) {
     return Step::NeedMore;
 }
 
-void AnswerFramer::Reset() {
+void MbapFramer::Reset() {
     buffer_.clear();
     offset_ = 0;
     state_ = State::Header;
     frameSize_ = 0;
 }
 
-}  // namespace tarvik::bench
+}  // namespace tarvik::testing

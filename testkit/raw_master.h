@@ -6,17 +6,12 @@
 #include <optional>
 
 #include "engine/packet.h"
-#include "tests/support/hex_bytes.h"
+#include "testkit/hex_bytes.h"
+#include "testkit/request_frames.h"
 
 namespace tarvik::testing {
 
 using std::chrono::milliseconds;
-
-// Request frames as a master builds them.
-Packet Frame(int transaction, int unit, const Packet& pdu);
-Packet ReadRequest(int transaction, int function, int start, int quantity, int unit = 1);
-Packet WriteSingleRequest(int transaction, int address, int value, int unit = 1);
-Packet WriteMultipleRequest(int transaction, int start, const Packet& words, int unit = 1);
 
 class TcpMaster {
 public:
