@@ -20,6 +20,7 @@
 #include "engine/clock_random.h"
 #include "engine/ports.h"
 #include "engine/slave_engine.h"
+#include "slave/core_reload.h"
 #include "slave/status_panels.h"
 #include "slave/status_source.h"
 #include "slave/trace_outputs.h"
@@ -63,8 +64,12 @@ public:
     void StartTraceFile(const std::string& path, uint64_t maxBytes);
 
     // Lines for standard error that start-up left (a trace file that cannot
-    // be opened, a BindAddress that is not an IPv4 address of this machine).
+    // be opened, a BindAddress on which no port can open).
     const std::vector<std::string>& StartWarnings() const { return startWarnings_; }
+
+    // The reload signal's work, in its fixed order (see CoreReload); the
+    // notice lines for a face that shows notices.
+    std::vector<std::string> Reload() { return reload_.Run(); }
 
     const StartupSettings& Settings() const { return settings_; }
     TraceModel& Trace() { return trace_; }
@@ -97,14 +102,13 @@ private:
     int32_t PacketsReceived() const override;
     int32_t PacketsSent() const override;
 
-    QHostAddress BindAddress();
-
     StartupSettings settings_;
     std::vector<std::string> startWarnings_;
     StatusPanels& panels_;
     int16_t lastSocketState_ = kNoSocketStateShown;
     TraceModel trace_;
     TraceOutputs outputs_{trace_};
+    CoreReload reload_{outputs_};
     ClockSeededRandom random_;
     SocketSet sockets_;
     AnswerDispatcher dispatcher_;
