@@ -47,10 +47,11 @@ Packet WriteMultipleRequest(int transaction, int start, const Packet& words, int
 
 // Blocking, so a send waits while the emulator pauses its reading; a refused
 // connection on the loopback fails at once.
-bool TcpMaster::Connect(int port) {
+bool TcpMaster::Connect(int port, const char* host) {
     Close();
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in addr = Loopback(port);
+    sockaddr_in addr = Loopback(port);
+    if (host != nullptr) ::inet_pton(AF_INET, host, &addr.sin_addr);
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         Close();
         return false;
