@@ -76,8 +76,6 @@ install(FILES ${tarvik_icon_svg} DESTINATION share/icons/hicolor/scalable/apps)
 install(FILES ${tarvik_packaging_build}/tarvik-slave.1.gz DESTINATION share/man/man1)
 install(FILES ${tarvik_packaging_source}/debian/copyright ${tarvik_packaging_build}/changelog.gz
         DESTINATION share/doc/tarvik-slave)
-install(FILES ${tarvik_packaging_source}/debian/lintian-overrides
-        DESTINATION share/lintian/overrides RENAME tarvik-slave)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvik-slave)
