@@ -55,11 +55,6 @@ struct RoomSink final : LineSink {
         s->room -= kept;
         return {kept, "No space left on device"};
     }
-    std::string Reopen() override {
-        std::lock_guard lock(s->mutex);
-        s->written += "[reopened]";
-        return {};
-    }
     const std::string& Name() const override { return name; }
 
     std::shared_ptr<State> s;
@@ -114,19 +109,6 @@ TEST(TraceRecovery, FullDestinationCountsWholeLinesRetriesSparinglyAndTellsTheCo
     std::lock_guard lock(s.mutex);
     EXPECT_EQ(s.written, "line 1\nline 2\n## 12 lost\nline 11\n");
     EXPECT_EQ(s.reports.size(), 2u);
-}
-
-TEST(TraceRecovery, ReopenComesBetweenTheLinesBeforeAndAfterIt) {
-    Rig rig;
-    RoomSink::State& s = *rig.state;
-    s.room = 1 << 20;
-    rig.writer.Add("before");
-    rig.writer.Reopen("## reopened");
-    rig.Lines(1, 1);
-    rig.writer.Close(5s);
-    std::lock_guard lock(s.mutex);
-    EXPECT_EQ(s.written, "before\n[reopened]## reopened\nline 1\n");
-    EXPECT_TRUE(s.reports.empty());
 }
 
 }  // namespace
