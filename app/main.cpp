@@ -10,8 +10,8 @@
 #include "app/command_line.h"
 #include "config/settings_file.h"
 #include "headless/headless_program.h"
+#include "slave/program_signals.h"
 #include "slave/start_plan.h"
-#include "slave/termination_signals.h"
 #include "ui/window_program.h"
 
 namespace {
@@ -28,8 +28,9 @@ std::string ExecutablePath(const char* argv0) {
 
 int main(int argc, char* argv[]) {
     // From the very start: a signal during start-up ends the program cleanly
-    // once it can act, instead of killing it half-way.
-    tarvik::InstallTerminationHandler();
+    // once it can act, instead of killing it half-way, and a closed pipe or
+    // a reload request never kills it at all.
+    tarvik::InstallSignalHandlers();
 
     const std::string name = "TarvikSlave";
     const tarvik::CommandLine line = tarvik::ParseCommandLine(argc, argv);

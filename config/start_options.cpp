@@ -24,7 +24,7 @@ int WholeMegabytes(const std::optional<std::string>& value) {
     int megabytes = 0;
     const auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), megabytes);
     (void)end;
-    return ec == std::errc() && megabytes >= 1 ? megabytes : kDefaultTraceFileMaxMB;
+    return ec == std::errc() ? megabytes : kDefaultTraceFileMaxMB;
 }
 
 }  // namespace

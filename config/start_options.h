@@ -24,8 +24,8 @@ struct StartOptions {
     std::string DelayText = "200";
     // Paths as written, empty for none; ResolveBesideSettings finds them.
     std::string TraceFile;
-    // Size in MiB at which the trace file is started afresh: decimal digits
-    // giving 1 or more, anything else the default.
+    // Size in MiB at which the trace file is started afresh: decimal digits,
+    // anything else the default. 0: never by this program (logrotate's turn).
     int TraceFileMaxMB = kDefaultTraceFileMaxMB;
     std::string RegistersFile;
 };

@@ -14,7 +14,7 @@ HeadlessFace::HeadlessFace(const StartupSettings& settings, const FixedOptions& 
                            const HeadlessSettings& output)
     : options_(options),
       core_(settings, options_.Snapshot(), *this),
-      out_(core_.Outputs().AddDescriptor(output.outputFd, !output.quiet)) {}
+      out_(core_.Outputs().AddDescriptor(output.outputFd, "standard output", !output.quiet)) {}
 
 StartOutcome HeadlessFace::Start() {
     const CoreStart start = core_.Start();
@@ -29,6 +29,10 @@ StartOutcome HeadlessFace::Start() {
 }
 
 void HeadlessFace::Notice(std::string_view text) { out_.Add(NoticeLine(text)); }
+
+void HeadlessFace::Reload() {
+    for (const std::string& line : core_.Reload()) out_.Add(line);
+}
 
 void HeadlessFace::SetPanelText(int panel, std::string_view text) {
     if (panel < 1 || panel > kPanelCount) return;

@@ -5,8 +5,8 @@
 // list shows it (unless quiet), and the program's notices, each beginning
 // with "## " and the time: the start-up lines (role, port or remote host,
 // the operator options), every text the status bar's connection panel
-// would show, and counts of trace lines lost while standard output could
-// not keep up.
+// would show, counts of trace lines lost while standard output could not
+// keep up or failed, and the reload signal's notices.
 #pragma once
 
 #include <string>
@@ -39,6 +39,8 @@ public:
     SlaveCore& Core() { return core_; }
     // Writes one notice line in its place among the trace lines.
     void Notice(std::string_view text);
+    // The reload signal: the core's reload, its notices on standard output.
+    void Reload();
 
 private:
     void SetPanelText(int panel, std::string_view text) override;

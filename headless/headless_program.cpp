@@ -7,8 +7,8 @@
 #include "config/register_file.h"
 #include "headless/headless_face.h"
 #include "slave/product_texts.h"
+#include "slave/program_signals.h"
 #include "slave/register_values.h"
-#include "slave/termination_signals.h"
 
 namespace tarvik {
 namespace {
@@ -24,7 +24,7 @@ int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string
     char* argv[] = {name.data(), nullptr};
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(kProgramName);
-    TerminationSignals termination;
+    ProgramSignals programSignals;
 
     HeadlessFace face(plan.settings, plan.options, HeadlessSettings{quiet, 1});
     if (!plan.registersFile.empty()) {
@@ -43,10 +43,12 @@ int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string
         ErrorLine(kAllSocketsBusy);
         return 1;
     }
-    QObject::connect(&termination, &TerminationSignals::Requested, &application,
+    QObject::connect(&programSignals, &ProgramSignals::EndRequested, &application,
                      [] { QCoreApplication::exit(0); });
     QObject::connect(&face.Core(), &SlaveCore::SocketFailed, &application,
                      [](const SocketError& error) { ErrorLine("Socket error: " + error.text); });
+    QObject::connect(&programSignals, &ProgramSignals::ReloadRequested, &application,
+                     [&face] { face.Reload(); });
     if (TerminationRequested()) return 0;
     return QCoreApplication::exec();
 }

@@ -8,7 +8,8 @@
 
 namespace tarvik {
 
-// Runs until SIGINT or SIGTERM (status 0). "All sockets are busy!" goes to
+// Runs until SIGINT or SIGTERM (status 0); SIGHUP reopens the trace file
+// and never ends it. "All sockets are busy!" goes to
 // standard error with status 1; a registers file that cannot be loaded
 // gives status 2.
 int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string>& args);

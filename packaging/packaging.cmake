@@ -51,6 +51,13 @@ add_custom_command(OUTPUT ${tarvik_packaging_build}/tarvik-slave.1.gz
   VERBATIM)
 list(APPEND tarvik_package_files ${tarvik_packaging_build}/tarvik-slave.1.gz)
 
+# The Debian changelog of a native package, compressed the same way.
+add_custom_command(OUTPUT ${tarvik_packaging_build}/changelog.gz
+  COMMAND ${TARVIK_GZIP} -9 -n -c ${tarvik_packaging_source}/debian/changelog
+          > ${tarvik_packaging_build}/changelog.gz
+  DEPENDS ${tarvik_packaging_source}/debian/changelog)
+list(APPEND tarvik_package_files ${tarvik_packaging_build}/changelog.gz)
+
 add_custom_target(tarvik_package_files ALL DEPENDS ${tarvik_package_files})
 
 # Links made once here and installed as links.
@@ -67,6 +74,8 @@ install(FILES ${tarvik_packaging_source}/tarvik-slave@.service DESTINATION /lib/
 install(FILES ${tarvik_packaging_source}/tarvik-slave.desktop DESTINATION share/applications)
 install(FILES ${tarvik_icon_svg} DESTINATION share/icons/hicolor/scalable/apps)
 install(FILES ${tarvik_packaging_build}/tarvik-slave.1.gz DESTINATION share/man/man1)
+install(FILES ${tarvik_packaging_source}/debian/copyright ${tarvik_packaging_build}/changelog.gz
+        DESTINATION share/doc/tarvik-slave)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvik-slave)

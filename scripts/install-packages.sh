@@ -16,6 +16,7 @@ packages=(
   clang libclang-rt-14-dev libbenchmark-dev    # the sanitized build and the benchmarks
   xvfb                                         # a virtual display for the tests
   dpkg-dev file desktop-file-utils             # the Debian package: its dependencies, its menu entry
+  lintian                                      # the Debian package checked as Debian checks one
   librsvg2-bin                                 # the package's icons, drawn from one SVG
 )
 ci_packages=(

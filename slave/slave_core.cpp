@@ -1,9 +1,7 @@
 #include "slave/slave_core.h"
 
-#include <QHostAddress>
-#include <QNetworkInterface>
-
 #include "engine/text_forms.h"
+#include "slave/bind_address.h"
 #include "slave/product_texts.h"
 
 namespace tarvik {
@@ -51,14 +49,19 @@ CoreStart SlaveCore::Start() {
     CoreStart start;
     start.caption = kWindowTitle;
     if (settings_.SocketServer) {
-        const LocalPortOutcome opening =
-            manager_.OpenLocalPort(settings_.LocalPorts, BindAddress());
+        const BindChoice bind = ChooseBindAddress(settings_.BindAddress);
+        if (!bind.warning.empty()) startWarnings_.push_back(bind.warning);
+        const LocalPortOutcome opening = manager_.OpenLocalPort(settings_.LocalPorts, bind.address);
         switch (opening.Outcome) {
             case PortOpening::Opened:
                 if (!opening.Title.empty()) start.caption += " - " + opening.Title;
                 start.caption += " (" + Decimal(sockets_.listener.LocalPort()) + ")";
                 break;
-            case PortOpening::ListUsedUp: start.outcome = StartOutcome::AllSocketsBusy; break;
+            case PortOpening::ListUsedUp:
+                start.outcome = StartOutcome::AllSocketsBusy;
+                if (auto failure = BindFailure(settings_.BindAddress, bind); !failure.empty())
+                    startWarnings_.push_back(std::move(failure));
+                break;
             case PortOpening::StoppedAtEntryWithoutPort:
                 start.outcome = StartOutcome::NoPortOpened;
                 break;
@@ -74,18 +77,6 @@ void SlaveCore::StartTraceFile(const std::string& path, uint64_t maxBytes) {
     std::string error;
     if (!outputs_.AddTraceFile(path, maxBytes, error))
         startWarnings_.push_back("Cannot open trace file " + path + ": " + error);
-}
-
-QHostAddress SlaveCore::BindAddress() {
-    if (settings_.BindAddress.empty()) return QHostAddress(QHostAddress::AnyIPv4);
-    const QHostAddress address(QString::fromStdString(settings_.BindAddress));
-    const bool ours = address.protocol() == QAbstractSocket::IPv4Protocol &&
-                      QNetworkInterface::allAddresses().contains(address);
-    if (ours) return address;
-    startWarnings_.push_back("BindAddress=" + settings_.BindAddress +
-                             " is not an IPv4 address of this machine: no port can open");
-    // Nothing can be opened on it: the list runs out as with every port in use.
-    return address.protocol() == QAbstractSocket::IPv4Protocol ? address : QHostAddress();
 }
 
 void SlaveCore::ReportSocketError(const SocketError& error) {

@@ -20,6 +20,7 @@
 #include "engine/clock_random.h"
 #include "engine/operator_options.h"
 #include "engine/slave_engine.h"
+#include "slave/core_reload.h"
 #include "slave/status_panels.h"
 #include "slave/trace_outputs.h"
 #include "trace/trace_model.h"
@@ -62,12 +63,16 @@ public:
     void StartTraceFile(const std::string& path, uint64_t maxBytes);
 
     // Lines for standard error that start-up left (a trace file that cannot
-    // be opened, a BindAddress that is not an IPv4 address of this machine).
+    // be opened, a BindAddress on which no port can open).
     const std::vector<std::string>& StartWarnings() const { return startWarnings_; }
 
     // The operator options from the next frame on.
     void SetOptions(const OperatorOptions& options) { engine_.SetOptions(options); }
     const OperatorOptions& Options() const { return engine_.Options(); }
+
+    // The reload signal's work, in its fixed order (see CoreReload); the
+    // notice lines for a face that shows notices.
+    std::vector<std::string> Reload() { return reload_.Run(); }
 
     const StartupSettings& Settings() const { return settings_; }
     TraceModel& Trace() { return trace_; }
@@ -99,8 +104,6 @@ private:
     StatusView CurrentStatus() const;
     void ReportSocketError(const SocketError& error);
 
-    QHostAddress BindAddress();
-
     StartupSettings settings_;
     std::vector<std::string> startWarnings_;
     StatusPanels& panels_;
@@ -108,6 +111,7 @@ private:
     std::optional<SocketError> lastError_;  // told last, until a connection is made
     TraceModel trace_;
     TraceOutputs outputs_{trace_};
+    CoreReload reload_{outputs_};
     ClockSeededRandom random_;
     SocketSet sockets_;
     AnswerDispatcher dispatcher_;

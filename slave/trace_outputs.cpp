@@ -3,6 +3,8 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 
+#include <unistd.h>
+
 #include "trace/line_sinks.h"
 
 namespace tarvik {
@@ -21,6 +23,13 @@ std::string LostLinesNotice(uint64_t count) {
     return NoticeLine(std::to_string(count) + " trace lines lost");
 }
 
+// One write per line, so lines of two threads never mix; standard error
+// that fails too has nobody left to tell.
+void ToStandardError(const std::string& line) {
+    const std::string whole = line + '\n';
+    [[maybe_unused]] const ssize_t ignored = ::write(2, whole.data(), whole.size());
+}
+
 }  // namespace
 
 TraceOutputs::TraceOutputs(TraceModel& trace, QObject* parent) : QObject(parent), trace_(trace) {
@@ -32,9 +41,10 @@ TraceOutputs::TraceOutputs(TraceModel& trace, QObject* parent) : QObject(parent)
 TraceOutputs::~TraceOutputs() { CloseAll(std::chrono::milliseconds(1000)); }
 
 bool TraceOutputs::AddTraceFile(const std::string& path, uint64_t maxBytes, std::string& error) {
-    auto sink = RotatingFileSink::Open(path, maxBytes, error);
+    auto sink = TraceFileSink::Open(path, maxBytes, error);
     if (!sink) return false;
     Output output;
+    output.traceFile = path;
     output.writer = std::make_unique<LineWriter>(
         std::move(sink),
         [](uint64_t count) {
@@ -42,21 +52,34 @@ bool TraceOutputs::AddTraceFile(const std::string& path, uint64_t maxBytes, std:
             return std::string(kNoticePrefix) + stamp.date + ' ' + stamp.time + ' ' +
                    std::to_string(count) + " trace lines lost";
         },
-        LineWriter::kDefaultQueueBytes, EntryForm{trace_.TimeClock(), true});
+        LineWriter::kDefaultQueueBytes, EntryForm{trace_.TimeClock(), true},
+        WriterRecovery{ToStandardError});
     output.stream = std::make_unique<TraceStream>(*output.writer);
     Add(std::move(output));
     return true;
 }
 
-LineWriter& TraceOutputs::AddDescriptor(int fd, bool traceLines) {
+LineWriter& TraceOutputs::AddDescriptor(int fd, const std::string& name, bool traceLines) {
     Output output;
-    output.writer = std::make_unique<LineWriter>(std::make_unique<DescriptorSink>(fd),
-                                                 LostLinesNotice, LineWriter::kDefaultQueueBytes,
-                                                 EntryForm{trace_.TimeClock(), false});
+    output.writer = std::make_unique<LineWriter>(
+        std::make_unique<DescriptorSink>(fd, name), LostLinesNotice, LineWriter::kDefaultQueueBytes,
+        EntryForm{trace_.TimeClock(), false}, WriterRecovery{ToStandardError});
     if (traceLines) output.stream = std::make_unique<TraceStream>(*output.writer);
     LineWriter& writer = *output.writer;
     Add(std::move(output));
     return writer;
+}
+
+std::string TraceOutputs::ReopenTraceFile() {
+    for (Output& output : outputs_) {
+        if (output.traceFile.empty()) continue;
+        const std::string notice = NoticeLine("Trace file reopened: " + output.traceFile);
+        // Queued behind the lines before it: they stay in the file they were
+        // meant for, and the notice heads the new one.
+        output.writer->Reopen(notice);
+        return notice;
+    }
+    return {};
 }
 
 void TraceOutputs::Add(Output output) {

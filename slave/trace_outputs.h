@@ -38,15 +38,23 @@ public:
     // Lines still queued are abandoned after at most a second.
     ~TraceOutputs() override;
 
-    // Appends every trace line, dated, to the file at `path`, which turns
-    // over to PATH.1 at `maxBytes`. False, with `error` saying why, when it
-    // cannot be opened.
+    // Appends every trace line, dated, to the regular file at `path`, which
+    // turns over to PATH.1 at `maxBytes` (0: never). False, with `error`
+    // saying why, when it cannot be opened or is no regular file. A write
+    // that fails later is one line on standard error, and the file is tried
+    // again until it takes lines again.
     bool AddTraceFile(const std::string& path, uint64_t maxBytes, std::string& error);
 
-    // A writer to a descriptor the program does not own (standard output);
-    // with `traceLines`, every trace line goes to it as the list shows it.
-    // Notices written to it keep their place among the trace lines.
-    LineWriter& AddDescriptor(int fd, bool traceLines);
+    // A writer to a descriptor the program does not own (standard output),
+    // `name` naming it on standard error; with `traceLines`, every trace
+    // line goes to it as the list shows it. Notices written to it keep their
+    // place among the trace lines.
+    LineWriter& AddDescriptor(int fd, const std::string& name, bool traceLines);
+
+    // Has the trace file opened again by its path (after it was rotated by
+    // someone else), the notice line "## HH:MM:SS Trace file reopened: PATH"
+    // heading it; the notice, or empty when there is no trace file.
+    std::string ReopenTraceFile();
 
     // Hands every gathered batch to its writer now.
     void FlushAll();
@@ -57,6 +65,7 @@ private:
     struct Output {
         std::unique_ptr<LineWriter> writer;
         std::unique_ptr<TraceStream> stream;
+        std::string traceFile;  // the path, for the trace file
     };
     void Add(Output output);
     // When the loop is about to wait: hands over later what waits now.

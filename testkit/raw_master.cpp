@@ -1,5 +1,6 @@
 #include "testkit/raw_master.h"
 
+#include <arpa/inet.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -21,10 +22,11 @@ int MillisLeft(std::chrono::steady_clock::time_point until) {
 
 // Blocking, so a send waits while the emulator pauses its reading; a refused
 // connection on the loopback fails at once.
-bool TcpMaster::Connect(int port) {
+bool TcpMaster::Connect(int port, const char* host) {
     Close();
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in addr = LoopbackAddress(port);
+    sockaddr_in addr = LoopbackAddress(port);
+    if (host != nullptr) ::inet_pton(AF_INET, host, &addr.sin_addr);
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         Close();
         return false;

@@ -19,7 +19,8 @@ public:
     ~TcpMaster() { Close(); }
     TcpMaster(const TcpMaster&) = delete;
 
-    bool Connect(int port);
+    // To 127.0.0.1 unless another IPv4 address is named.
+    bool Connect(int port, const char* host = nullptr);
     bool Send(const Packet& bytes);
     // One answer frame (6-byte prefix, then Length bytes), or nullopt on time-out/close.
     std::optional<Packet> ReceiveFrame(milliseconds limit = std::chrono::seconds(5));

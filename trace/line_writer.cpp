@@ -1,5 +1,6 @@
 #include "trace/line_writer.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -75,61 +76,132 @@ struct LineWriter::Shared {
     LostLinesText lostText;
     std::size_t queueLimit = 0;
     EntryForm form;
+    WriterRecovery recovery;
 
     std::mutex mutex;
-    std::condition_variable wake;     // the thread: work or stop
+    std::condition_variable wake;     // the thread: work, stop, or time to retry
     std::condition_variable drained;  // Close: the queue is empty
     struct Batch {
         std::string items;
         std::size_t cost = 0;
+        uint64_t lines = 0;
+        uint64_t lostBefore = 0;  // dropped for a full queue just before it
+        bool reopen = false;      // reopen the destination, then write the items
     };
     std::deque<Batch> queue;
     std::vector<std::string> spare;
     std::size_t queuedBytes = 0;
     uint64_t lostLines = 0;       // ever lost
-    uint64_t lostUnreported = 0;  // lost since the last report
+    uint64_t lostUnreported = 0;  // dropped since the last batch queued
     bool stop = false;
     bool idle = true;
-    bool failed = false;
+
+    // The thread's own, touched by it alone.
+    uint64_t unwritten = 0;  // lost and not yet told in the destination
+    bool failing = false;
+    std::chrono::steady_clock::time_point nextTry{};
+    std::string text;
 
     void Run() {
-        std::string text;
         std::unique_lock lock(mutex);
         for (;;) {
-            wake.wait(lock, [this] { return stop || !queue.empty(); });
-            if (queue.empty()) break;  // stop, and nothing left
-            Batch batch = std::move(queue.front());
-            queue.pop_front();
-            queuedBytes -= batch.cost;
+            const auto ready = [this] { return stop || !queue.empty(); };
+            if (failing && unwritten > 0) {
+                // Nothing new may come for a long while: the lost count is
+                // told as soon as the destination takes it.
+                wake.wait_until(lock, nextTry, ready);
+            } else {
+                wake.wait(lock, ready);
+            }
+            if (queue.empty() && stop) break;
+            Batch batch;
+            if (!queue.empty()) {
+                batch = std::move(queue.front());
+                queue.pop_front();
+                queuedBytes -= batch.cost;
+            }
             idle = false;
             lock.unlock();
-            bool ok = failed;
-            if (!failed) {
-                text.clear();
-                RenderBatch(batch.items, form, text);
-                ok = sink->Write(text);
-                if (text.capacity() > kKeptTextBytes) std::string().swap(text);
-            }
+            const uint64_t lost = Deliver(batch);
             lock.lock();
+            lostLines += lost;
             batch.items.clear();
-            if (spare.size() < kSpareBatches && batch.items.capacity() <= kKeptBatchBytes) {
+            if (spare.size() < kSpareBatches && batch.items.capacity() <= kKeptBatchBytes &&
+                batch.items.capacity() > 0) {
                 spare.push_back(std::move(batch.items));
             }
             idle = true;
-            if (!ok) failed = true;
             if (queue.empty()) drained.notify_all();
         }
         drained.notify_all();
     }
+
+    // Writes a batch (or, with an empty one, only the lost count) unless a
+    // failing destination is not due to be tried; the lines lost by it.
+    uint64_t Deliver(const Batch& batch) {
+        unwritten += batch.lostBefore;
+        const auto now = std::chrono::steady_clock::now();
+        if (batch.reopen) {
+            std::string error = sink->Reopen();
+            if (!error.empty()) {
+                Failed(error, now);
+                unwritten += batch.lines;
+                return batch.lines;
+            }
+        }
+        if (failing && now < nextTry) {
+            unwritten += batch.lines;
+            return batch.lines;
+        }
+        text.clear();
+        if (unwritten > 0) {
+            text = lostText(unwritten);
+            text += '\n';
+        }
+        const std::size_t head = text.size();
+        RenderBatch(batch.items, form, text);
+        if (text.empty()) return 0;
+        const SinkWrite written = sink->Write(text);
+        const std::string_view rest = std::string_view(text).substr(written.kept);
+        const auto restLines = static_cast<uint64_t>(std::count(rest.begin(), rest.end(), '\n'));
+        if (text.capacity() > kKeptTextBytes) std::string().swap(text);
+        if (written.error.empty()) {
+            if (failing && recovery.report) {
+                recovery.report("Trace output " + sink->Name() +
+                                " recovered: " + std::to_string(unwritten) + " lines lost");
+            }
+            failing = false;
+            unwritten = 0;
+            return 0;
+        }
+        // The count told, or still to tell along with everything after it.
+        const uint64_t lost =
+            written.kept >= head && head > 0 ? restLines : restLines - (head > 0 ? 1 : 0);
+        if (written.kept >= head && head > 0) unwritten = 0;
+        unwritten += lost;
+        Failed(written.error, now);
+        return lost;
+    }
+
+    void Failed(const std::string& error, std::chrono::steady_clock::time_point now) {
+        nextTry = now + recovery.retryInterval;
+        if (failing) return;
+        failing = true;
+        if (recovery.report) {
+            recovery.report("Trace output " + sink->Name() + " failed: " + error +
+                            "; lines are counted until it recovers");
+        }
+    }
 };
 
 LineWriter::LineWriter(std::unique_ptr<LineSink> sink, LostLinesText lostText,
-                       std::size_t queueBytes, EntryForm form)
+                       std::size_t queueBytes, EntryForm form, WriterRecovery recovery)
     : shared_(std::make_shared<Shared>()) {
     shared_->sink = std::move(sink);
     shared_->lostText = std::move(lostText);
     shared_->queueLimit = queueBytes;
     shared_->form = std::move(form);
+    shared_->recovery = std::move(recovery);
     std::thread([shared = shared_] { shared->Run(); }).detach();
 }
 
@@ -171,19 +243,12 @@ void LineWriter::Flush() {
             s.lostLines += batchLines_;
             s.lostUnreported += batchLines_;
         } else {
-            if (s.lostUnreported > 0) {
-                // Writing has room again: say how much the reader missed,
-                // where it was missed.
-                Shared::Batch report;
-                const std::string line = s.lostText(s.lostUnreported);
-                AppendTextItem(report.items, line);
-                report.cost = line.size() + 1;
-                s.queuedBytes += report.cost;
-                s.queue.push_back(std::move(report));
-                s.lostUnreported = 0;
-            }
+            // The count of lines dropped just before goes with this batch,
+            // so the reader learns of them where they were missed.
             s.queuedBytes += batchCost_;
-            s.queue.push_back(Shared::Batch{std::move(batch_), batchCost_});
+            s.queue.push_back(
+                Shared::Batch{std::move(batch_), batchCost_, batchLines_, s.lostUnreported});
+            s.lostUnreported = 0;
         }
         batch_.clear();  // a batch dropped keeps its storage
         if (batch_.capacity() == 0 && !s.spare.empty()) {
@@ -194,6 +259,24 @@ void LineWriter::Flush() {
     shared_->wake.notify_one();
     batchCost_ = 0;
     batchLines_ = 0;
+}
+
+void LineWriter::Reopen(std::string_view firstLine) {
+    if (closed_) return;
+    Flush();
+    Shared::Batch reopen;
+    AppendTextItem(reopen.items, firstLine);
+    reopen.cost = firstLine.size() + 1;
+    reopen.lines = 1;
+    reopen.reopen = true;
+    {
+        std::lock_guard lock(shared_->mutex);
+        reopen.lostBefore = shared_->lostUnreported;
+        shared_->lostUnreported = 0;
+        shared_->queuedBytes += reopen.cost;
+        shared_->queue.push_back(std::move(reopen));
+    }
+    shared_->wake.notify_one();
 }
 
 void LineWriter::Close(std::chrono::milliseconds grace) {

@@ -9,8 +9,9 @@
 
 #include "config/register_file.h"
 #include "slave/product_texts.h"
+#include "slave/program_signals.h"
 #include "slave/register_values.h"
-#include "slave/termination_signals.h"
+#include "ui/start_up_boxes.h"
 #include "ui/window_controls.h"
 #include "ui/window_face.h"
 
@@ -49,24 +50,28 @@ int RunWindow(const StartPlan& plan, const std::vector<std::string>& args) {
     openingDisplay = false;
     QApplication::setApplicationName(kProgramName);
     QApplication::setFont(WindowFont());
-    TerminationSignals termination;
+    ProgramSignals programSignals;
 
     WindowFace face(plan.settings, plan.options);
-    face.Core().StartTraceFile(plan.traceFile, plan.traceFileMaxBytes);
-    if (!plan.registersFile.empty()) face.LoadRegistersFrom(plan.registersFile);
+    {
+        const StartUpBoxes boxes(programSignals);
+        face.Core().StartTraceFile(plan.traceFile, plan.traceFileMaxBytes);
+        if (!plan.registersFile.empty()) face.LoadRegistersFrom(plan.registersFile);
+        // Ended while a box was up: after OK the window would have gone on.
+        if (TerminationRequested()) return 0;
 
-    const StartOutcome outcome = face.Start();
-    for (const std::string& line : face.Core().StartWarnings()) ErrorLine(line);
-    if (outcome == StartOutcome::AllSocketsBusy) {
-        const auto box = MakeAllSocketsBusyBox(nullptr);
-        // A signal presses OK, as the operator would.
-        QObject::connect(&termination, &TerminationSignals::Requested, box.get(),
-                         &QMessageBox::accept);
-        box->exec();
-        return 1;
+        const StartOutcome outcome = face.Start();
+        for (const std::string& line : face.Core().StartWarnings()) ErrorLine(line);
+        if (outcome == StartOutcome::AllSocketsBusy) {
+            MakeAllSocketsBusyBox(nullptr)->exec();
+            return 1;
+        }
     }
     if (TerminationRequested()) return 0;
-    QObject::connect(&termination, &TerminationSignals::Requested, &face.Window(), &QWidget::close);
+    QObject::connect(&programSignals, &ProgramSignals::EndRequested, &face.Window(),
+                     &QWidget::close);
+    QObject::connect(&programSignals, &ProgramSignals::ReloadRequested, &face.Window(),
+                     [&face] { face.Core().Reload(); });
     face.Window().show();
     return QApplication::exec();
 }

@@ -9,8 +9,9 @@
 namespace tarvik {
 
 // Runs until the operator closes the window (status 0) or SIGINT/SIGTERM
-// closes it; status 1 after "All sockets are busy!"; status 2 when no
-// display can be opened.
+// closes it; SIGHUP reopens the trace file. Status 1 after "All sockets are
+// busy!" (pressed or ended by a signal); 0 when a signal ends any other
+// start-up box; status 2 when no display can be opened.
 int RunWindow(const StartPlan& plan, const std::vector<std::string>& args);
 
 }  // namespace tarvik

@@ -35,10 +35,12 @@ struct DiscardingSockets : AnswerOutlets {
 
 struct CountingSink : LineSink {
     std::shared_ptr<std::atomic<uint64_t>> bytes = std::make_shared<std::atomic<uint64_t>>(0);
-    bool Write(std::string_view text) override {
+    SinkWrite Write(std::string_view text) override {
         *bytes += text.size();
-        return true;
+        return {text.size(), {}};
     }
+    const std::string& Name() const override { return name; }
+    std::string name = "counting";
 };
 
 struct FixedRandom : RandomSource {

@@ -14,8 +14,8 @@
 #include "bench/window-host/host_options.h"
 #include "bench/window-host/window_probes.h"
 #include "slave/product_texts.h"
+#include "slave/program_signals.h"
 #include "slave/start_plan.h"
-#include "slave/termination_signals.h"
 #include "ui/window_controls.h"
 #include "ui/window_face.h"
 
@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
     TimedApplication app(argc, argv);
     QApplication::setApplicationName(kProgramName);
     QApplication::setFont(WindowFont());
-    TerminationSignals termination;
+    ProgramSignals termination;
 
     QTemporaryDir folder;
     QFile ini(folder.filePath(QStringLiteral("TarvikSlave.ini")));
@@ -85,7 +85,7 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
         QCoreApplication::exit(0);
     };
-    QObject::connect(&termination, &TerminationSignals::Requested, &app, finish);
+    QObject::connect(&termination, &ProgramSignals::EndRequested, &app, finish);
     QTimer::singleShot(static_cast<int>(options.seconds * 1000.0), &app, finish);
     // What the first show costs (fonts, the first paints) is not the load's.
     QTimer::singleShot(options.settleMs, &app, [&] { probes.Start(); });

@@ -331,13 +331,5 @@ TEST(HeadlessProgram, RegistersFileLoadsBeforeThePortOpens) {
     EXPECT_EQ(master.ReceiveFrame(), Frame(2, 1, Bytes("04 02 FF FF")));
 }
 
-TEST(HeadlessProgram, BindAddressKeepsItLocal) {
-    const int port = PickFreeTcpPort();
-    ProgramProcess local(TARVIK_PROGRAM, ServerIni(port, "BindAddress=127.0.0.1\r\n"));
-    ASSERT_TRUE(local.WaitUntilListening(port, 30s)) << local.Stderr();
-    EXPECT_EQ(local.Stderr(), "");
-    EXPECT_EQ(local.Terminate(20s), 0);
-}
-
 }  // namespace
 }  // namespace tarvik::testing

@@ -73,6 +73,8 @@ TEST(ReadStartOptions, GiveStartValuesAndKeepTheWindowsOtherwise) {
          }},
         {"TraceFileMaxMB=0128", [](StartOptions& o) { o.TraceFileMaxMB = 128; }},
         {"TraceFileMaxMB=2147483647", [](StartOptions& o) { o.TraceFileMaxMB = 2147483647; }},
+        // No turn-over of its own, for logrotate.
+        {"TraceFileMaxMB=0", [](StartOptions& o) { o.TraceFileMaxMB = 0; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lines.substr(0, 80));
@@ -82,7 +84,7 @@ TEST(ReadStartOptions, GiveStartValuesAndKeepTheWindowsOtherwise) {
                       SettingsOf("[General]\nDontAnswer=1\n[Options]\n" + c.lines + "\n"))),
                   Fields(wanted));
     }
-    for (const char* size : {"0", "-5", "+5", "1.5", "6 4", "", "2147483648", "big"}) {
+    for (const char* size : {"-5", "+5", "1.5", "6 4", "", "2147483648", "big"}) {
         SCOPED_TRACE(size);
         EXPECT_EQ(ReadStartOptions(SettingsOf("[Options]\nTraceFileMaxMB="s + size)).TraceFileMaxMB,
                   64);

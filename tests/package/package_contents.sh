@@ -24,6 +24,8 @@ expected=(
   "-rw-r--r-- ./usr/share/applications/tarvik-slave.desktop"
   "-rw-r--r-- ./usr/share/man/man1/tarvik-slave.1.gz"
   "-rw-r--r-- ./usr/share/icons/hicolor/scalable/apps/tarvik-slave.svg"
+  "-rw-r--r-- ./usr/share/doc/tarvik-slave/copyright"
+  "-rw-r--r-- ./usr/share/doc/tarvik-slave/changelog.gz"
 )
 sizes=(16 32 48 64 128 256)
 for s in "${sizes[@]}"; do
@@ -75,6 +77,30 @@ unit=$work/root/lib/systemd/system/tarvik-slave@.service
 grep -qx 'ExecStart=/usr/lib/tarvik-slave/TarvikSlave --headless --config /etc/tarvik-slave/%i.ini' "$unit" ||
   fail "the unit does not start the packaged program with the instance's settings"
 file -b "$work/root/usr/lib/tarvik-slave/TarvikSlave" | grep -q 'ELF.*, stripped' || fail "the program is not a stripped ELF"
+
+grep -qx 'ExecReload=/bin/kill -HUP $MAINPID' "$unit" || fail "the unit has no reload that reopens the trace file"
+gzip -t "$work/root/usr/share/doc/tarvik-slave/changelog.gz" || fail "changelog.gz is not gzip"
+# Debian's hardening, read off the program itself.
+program=$work/root/usr/lib/tarvik-slave/TarvikSlave
+readelf -lW "$program" | grep -q GNU_RELRO || fail "the program has no RELRO segment"
+readelf -dW "$program" | grep -Eq 'BIND_NOW|FLAGS.*NOW' || fail "the program is not linked with -z now"
+readelf -hW "$program" | grep -q 'DYN (' || fail "the program is not position-independent"
+symbols=$(readelf --dyn-syms -W "$program")
+grep -q __stack_chk_fail <<<"$symbols" || fail "the program has no stack protector"
+grep -Eq '__[a-z_]+_chk' <<<"$symbols" || fail "the program has no fortified functions"
+
+# Lintian, where it is installed (CI installs it): no error, no warning. An
+# override, should one ever be needed, goes in the package with a one-line
+# reason above it.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning "$deb" >"$work/lintian" 2>&1 ||
+    fail "lintian: $(<"$work/lintian")"
+  grep -E '^[EW]:' "$work/lintian" && fail "lintian reports errors or warnings"
+elif [[ "${TARVIK_PACKAGE_INSTALL_TEST:-}" == 1 ]]; then
+  fail "lintian is not installed (scripts/install-packages.sh --ci)"
+else
+  echo "lintian not installed: its check skipped"
+fi
 
 ((failures == 0)) || exit 1
 echo "$deb: $(field Depends)"

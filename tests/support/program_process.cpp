@@ -68,7 +68,9 @@ ProgramProcess::ProgramProcess(const std::string& executable, const std::string&
     const std::string out = folder_ + "/stdout.txt";
     const std::string err = folder_ + "/stderr.txt";
     int pipeEnds[2] = {-1, -1};
-    if (launch.stdoutUnread && ::pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+    const bool outPipe = launch.stdoutUnread || launch.stdoutClosed;
+    if (outPipe && ::pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+    if (launch.stdoutClosed) ::close(pipeEnds[0]);
 
     // Blocked before the fork, so the child has them blocked from its first
     // instruction; the test's own mask is put back at once.
@@ -88,9 +90,8 @@ ProgramProcess::ProgramProcess(const std::string& executable, const std::string&
             ::unsetenv("DISPLAY");
             ::unsetenv("WAYLAND_DISPLAY");
         }
-        const int outFd = launch.stdoutUnread
-                              ? pipeEnds[1]
-                              : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int outFd =
+            outPipe ? pipeEnds[1] : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
@@ -98,10 +99,8 @@ ProgramProcess::ProgramProcess(const std::string& executable, const std::string&
         ::_exit(127);
     }
     if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (launch.stdoutUnread) {
-        ::close(pipeEnds[1]);
-        unreadPipe_ = pipeEnds[0];  // held open, never read
-    }
+    if (outPipe) ::close(pipeEnds[1]);
+    if (launch.stdoutUnread) unreadPipe_ = pipeEnds[0];  // held open, never read
 }
 
 std::string ProgramProcess::Stdout() const { return FileText(folder_ + "/stdout.txt"); }
@@ -149,6 +148,10 @@ std::optional<int> ProgramProcess::WaitForExit(std::chrono::milliseconds limit) 
         if (std::chrono::steady_clock::now() >= until) break;
     }
     return std::nullopt;
+}
+
+void ProgramProcess::Signal(int number) {
+    if (!reaped_) ::kill(pid_, number);
 }
 
 std::optional<int> ProgramProcess::Terminate(std::chrono::milliseconds limit) {

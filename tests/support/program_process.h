@@ -22,6 +22,8 @@ struct Launch {
     enum class Display { Offscreen, NoDisplay } display = Display::NoDisplay;
     // Standard output a pipe that nobody reads, instead of a file.
     bool stdoutUnread = false;
+    // Standard output a pipe whose reader is gone before the program starts.
+    bool stdoutClosed = false;
     // SIGTERM and SIGINT blocked when the program starts.
     bool blockTermination = false;
     // Runs on the program's folder before the start (settings file written).
@@ -57,6 +59,7 @@ public:
     // Waits until a TCP connection to 127.0.0.1:port succeeds.
     bool WaitUntilListening(int port, std::chrono::milliseconds limit) const;
 
+    void Signal(int number);
     // SIGTERM, then the exit status (or nullopt when it had to be killed).
     std::optional<int> Terminate(std::chrono::milliseconds limit);
     // Waits for the process to end by itself; the exit status, or nullopt.

@@ -36,14 +36,16 @@ struct GateSink final : LineSink {
         }
     };
     explicit GateSink(std::shared_ptr<State> state) : keep(std::move(state)), s(*keep) {}
-    bool Write(std::string_view bytes) override {
+    SinkWrite Write(std::string_view bytes) override {
         std::unique_lock lock(s.mutex);
         s.changed.wait(lock, [this] { return s.open; });
         s.written.append(bytes);
         ++s.writes;
         s.changed.notify_all();
-        return true;
+        return {bytes.size(), {}};
     }
+    const std::string& Name() const override { return name; }
+    std::string name = "gate";
     std::shared_ptr<State> keep;  // a thread left blocked outlives the test's scope
     State& s;
 };

@@ -67,11 +67,13 @@ TEST(TraceClock, ReaderReadingsAreKeptPerChangeAndUnknownOnesShowNothing) {
 
 struct TextSink final : LineSink {
     explicit TextSink(std::shared_ptr<std::string> text) : text(std::move(text)) {}
-    bool Write(std::string_view bytes) override {
+    SinkWrite Write(std::string_view bytes) override {
         text->append(bytes);
-        return true;
+        return {bytes.size(), {}};
     }
+    const std::string& Name() const override { return name; }
     std::shared_ptr<std::string> text;
+    std::string name = "text";
 };
 
 TEST(TraceClock, DatedBatchSpanningSecondsStampsEachLineWithItsOwn) {

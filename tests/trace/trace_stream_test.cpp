@@ -18,13 +18,15 @@ struct CapturingSink final : LineSink {
     struct Text {
         std::mutex mutex;
         std::string written;
+        std::string name = "capture";
     };
     explicit CapturingSink(std::shared_ptr<Text> text) : text(std::move(text)) {}
-    bool Write(std::string_view bytes) override {
+    SinkWrite Write(std::string_view bytes) override {
         std::lock_guard lock(text->mutex);
         text->written.append(bytes);
-        return true;
+        return {bytes.size(), {}};
     }
+    const std::string& Name() const override { return text->name; }
     std::shared_ptr<Text> text;
 };
 
