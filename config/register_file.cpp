@@ -1,5 +1,6 @@
 #include "config/register_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <utility>
