@@ -49,7 +49,8 @@ private:
     // Where each unit id's tables are in tables_; unused with units off.
     std::array<uint16_t, kUnitIdCount> slot_{};
     // On the heap, in ascending unit order (256 units hold 4 MiB); never
-    // resized, so a pointer from Of stays valid while this object lives.
+    // resized, so a pointer from Of stays valid until this object is
+    // assigned to or destroyed.
     std::vector<RegisterTables> tables_;
 };
 
