@@ -1,6 +1,7 @@
 // Arbitrary bytes as the settings file and as the registers file: the
 // readers must neither crash nor break their length promises, and whatever
-// registers text is accepted must write out and read back the same.
+// registers text or [Units] section is accepted must write out and read back
+// the same.
 #include <stdlib.h>
 
 #include <cstddef>
@@ -8,12 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 #include "config/register_file.h"
 #include "config/settings_file.h"
 #include "config/start_options.h"
 #include "config/startup_settings.h"
 #include "config/text_helpers.h"
+#include "config/units_section.h"
 
 namespace {
 
@@ -51,6 +54,69 @@ void Check(bool condition) {
     if (!condition) {
         abort();
     }
+}
+
+bool Printable(std::string_view text) {
+    for (const char c : text) {
+        if (c < 0x20 || c >= 0x7F) return false;
+    }
+    return true;
+}
+
+std::string_view WordOf(tarvik::AbsentAnswer absent) {
+    switch (absent) {
+        case tarvik::AbsentAnswer::GatewayTargetFailed: return "0b";
+        case tarvik::AbsentAnswer::GatewayPathUnavailable: return "0A";
+        case tarvik::AbsentAnswer::Silent: return "Silent";
+    }
+    return "";
+}
+
+// An accepted section writes out as the list text and reads back the same;
+// a refused one leaves units off and keeps its message short and printable.
+tarvik::UnitSet CheckUnitsSection(const tarvik::UnitsSectionResult& units) {
+    using namespace tarvik;
+    if (!units.ok) {
+        Check(units.units == UnitsSettings{});
+        const SettingsError& error = units.error;
+        Check(error.section == kUnitsSection && !error.reason.empty());
+        Check(error.name.size() <= 83 && error.value.size() <= 83);
+        Check(Printable(error.name) && Printable(error.value));
+        return {};
+    }
+    const std::vector<int> ids = UnitIds(units.units.served);
+    Check(ids.size() == units.units.served.count());
+    for (std::size_t i = 1; i < ids.size(); ++i) Check(ids[i - 1] < ids[i]);
+    const std::string again = "[Units]\nAbsent=" + std::string(WordOf(units.units.absent)) +
+                              "\nserved = " + UnitListText(units.units.served) + "\n";
+    const UnitsSectionResult reread =
+        ParseUnitsSection(ReadSectionLinesFromText(again, kUnitsSection));
+    Check(reread.ok && reread.units == units.units);
+    Check(UnitsNotice(units.units).starts_with(UnitListText(units.units.served) + " (others: "));
+    return units.units.served;
+}
+
+// Every served unit gets values, or none when refused; today's form gives
+// each unit the same values; what is accepted writes out and reads back.
+void CheckUnitRegisterFile(const std::string& text, const tarvik::UnitSet& served,
+                           const tarvik::RegisterFileResult& today) {
+    using namespace tarvik;
+    const UnitRegisterFileResult read = ParseUnitRegisterFile(text, served, "fuzz.csv");
+    Check(read.ok == read.error.empty());
+    if (!read.ok) {
+        Check(read.units.empty() && !today.ok);
+        return;
+    }
+    const std::vector<int> ids = UnitIds(served);
+    Check(read.units.size() == ids.size());
+    for (const int id : ids) {
+        Check(read.units.count(id) == 1);
+        if (today.ok) Check(read.units.at(id) == today.values);
+    }
+    if (served.none()) return;
+    const UnitRegisterFileResult again =
+        ParseUnitRegisterFile(FormatUnitRegisterFile(read.units), served, "fuzz.csv");
+    Check(again.ok && again.units == read.units);
 }
 
 }  // namespace
@@ -101,6 +167,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ParseRegisterFile(FormatRegisterFile(registers.values), "fuzz.csv");
         Check(again.ok && again.values == registers.values);
     }
+
+    const UnitSet fromSettings = CheckUnitsSection(ReadUnitsSection(settings));
+    // Straight to the values, past a section header random bytes rarely spell.
+    CheckUnitsSection(
+        ParseUnitsSection(ReadSectionLinesFromText("[Units]\nServed=" + text, kUnitsSection)));
+    UnitSet fixed;
+    for (const int id : {0, 1, 2, 3, 5, 247, 255}) fixed.set(static_cast<std::size_t>(id));
+    for (const UnitSet& served : {UnitSet{}, fixed, fromSettings}) {
+        CheckUnitRegisterFile(text, served, registers);
+    }
+    // Past the header, which random bytes rarely spell, to the unit lines.
+    const std::string unitForm = std::string(kUnitRegisterFileHeader) + "\n" + text;
+    CheckUnitRegisterFile(unitForm, fixed, ParseRegisterFile(unitForm, "fuzz.csv"));
 
     RoundHalfEvenToInt32(LeadingNumber(text));
     for (int index = -1; index < 4; ++index) {

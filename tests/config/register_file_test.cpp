@@ -50,6 +50,8 @@ TEST(RegisterFile, RefusesTheWholeFileAtTheFirstBadLine) {
         {"Table,Index,Value\n", "line 1: " + header},
         {"table,index,value,\n", "line 1: " + header},
         {"\xEF\xBB\xBF\xEF\xBB\xBFtable,index,value\n", "line 1: " + header},
+        {"\nunit , table,index,value\n1,holding,1,1\n",
+         "line 2: header unit,table,index,value names units, but no units are served"},
         {head + "holding,2\n", "line 3: expected 3 fields table,index,value, found 2"},
         {head + "holding,2,3,\n", "line 3: expected 3 fields table,index,value, found 4"},
         {head + "\"holding\",2,3\n", "line 3: unknown table \"\"holding\"\" (holding or input)"},
@@ -92,9 +94,13 @@ TEST(RegisterFile, LoadsAFullFileOf4096EntriesAndRefusesFilesItMustNotRead) {
     ASSERT_TRUE(read.ok) << read.error;
     EXPECT_EQ(read.values, full);
 
-    text.resize(std::size_t{1} << 21, '\n');
+    // Past the settings file's 1 MiB, up to 32 MiB: blank lines are skipped.
+    text.resize(kRegisterFileLimit, '\n');
     folder.Write("big.csv", text);
-    EXPECT_EQ(LoadRegisterFile(at + "big.csv").error, at + "big.csv: larger than 1 MiB");
+    EXPECT_EQ(LoadRegisterFile(at + "big.csv").values, full);
+    text += '\n';
+    folder.Write("big.csv", text);
+    EXPECT_EQ(LoadRegisterFile(at + "big.csv").error, at + "big.csv: larger than 32 MiB");
     EXPECT_EQ(LoadRegisterFile(at).error, at + ": not a regular file");
 }
 
