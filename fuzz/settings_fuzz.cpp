@@ -1,6 +1,7 @@
 // Arbitrary bytes as the settings file and as the registers file: the
 // readers must neither crash nor break their length promises, and whatever
-// registers text is accepted must write out and read back the same.
+// registers text or fault rules are accepted must write out and read back
+// the same.
 #include <stdlib.h>
 
 #include <cstddef>
@@ -8,7 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 
+#include "config/faults_section.h"
 #include "config/register_file.h"
 #include "config/settings_file.h"
 #include "config/start_options.h"
@@ -50,6 +53,56 @@ const FuzzFolder& Folder() {
 void Check(bool condition) {
     if (!condition) {
         abort();
+    }
+}
+
+bool InRange(const tarvik::ValueMatch& match, int32_t max) {
+    return match.IsAny() || (match.first >= 0 && match.first <= match.last && match.last <= max);
+}
+
+// Whatever [Faults] is accepted holds only rules within their bounds, shows
+// as lines that read back as the same rules, and decides any request
+// without harm.
+void CheckFaults(std::string_view text) {
+    using namespace tarvik;
+    const FaultsSection section = ReadFaultsSectionFromText(text);
+    Check(!section.error || section.rules.empty());
+    Check(!section.error || section.present);
+    if (section.error) {
+        Check(section.error->Text().rfind("Settings error: [Faults] ", 0) == 0);
+        return;
+    }
+    std::string shown = "[Faults]\n";
+    for (const FaultRule& rule : section.rules) {
+        Check(!rule.name.empty() && rule.name.size() <= kMaxFaultNameLength);
+        Check(InRange(rule.unit, kMaxUnitId) && InRange(rule.addresses, kMaxAddress));
+        Check(rule.function.form != ValueMatch::Form::Range &&
+              InRange(rule.function, kMaxFunctionCode));
+        const FaultAction& action = rule.action;
+        Check(action.kind != FaultActionKind::Exception ||
+              (action.value >= 1 && action.value <= 255));
+        Check(action.kind != FaultActionKind::Delay ||
+              (action.value >= kMinFaultDelayMs && action.value <= kMaxFaultDelayMs));
+        const FaultWhen& when = rule.when;
+        Check(when.kind != FaultWhenKind::Every || when.value >= 1);
+        Check(when.kind != FaultWhenKind::Chance || (when.value >= 0 && when.value <= 100));
+        shown += rule.name + "=" + rule.ValueText() + "\n";
+    }
+    const FaultsSection again = ReadFaultsSectionFromText(shown);
+    Check(!again.error && again.rules == section.rules);
+
+    // The input's first bytes as a request's unit and PDU.
+    struct HalfRandom : RandomSource {
+        double NextUniform() override { return 0.5; }
+    } random;
+    FaultRules rules(section.rules);
+    const std::string_view pdu = text.substr(text.empty() ? 0 : 1, 12);
+    const int unit = text.empty() ? 0 : static_cast<unsigned char>(text[0]);
+    const int function = pdu.empty() ? 0 : static_cast<unsigned char>(pdu[0]);
+    for (int i = 0; i < 3; ++i) {
+        const auto fired = rules.Decide(unit, function, pdu, random);
+        Check(!fired ||
+              (fired->index < rules.Size() && fired->name == section.rules[fired->index].name));
     }
 }
 
@@ -101,6 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ParseRegisterFile(FormatRegisterFile(registers.values), "fuzz.csv");
         Check(again.ok && again.values == registers.values);
     }
+
+    CheckFaults(text);
 
     RoundHalfEvenToInt32(LeadingNumber(text));
     for (int index = -1; index < 4; ++index) {
