@@ -78,8 +78,34 @@ std::optional<AddressSpan> RequestAddresses(int functionByte, std::string_view p
     }
 }
 
+namespace {
+
+// The bounds of a field as Decide tests them, "*" its whole range; values
+// outside 0..max (a rule made by hand) are held to it.
+std::pair<int32_t, int32_t> Bounds(const ValueMatch& match, int32_t max) {
+    if (match.IsAny()) return {0, max};
+    return {std::clamp(match.first, 0, max), std::clamp(match.last, 0, max)};
+}
+
+}  // namespace
+
 FaultRules::FaultRules(std::vector<FaultRule> rules)
-    : rules_(std::move(rules)), states_(rules_.size()) {}
+    : rules_(std::move(rules)), states_(rules_.size()) {
+    for (std::size_t i = 0; i < rules_.size(); ++i) {
+        const FaultRule& rule = rules_[i];
+        State& state = states_[i];
+        const auto [unitFirst, unitLast] = Bounds(rule.unit, kMaxUnitId);
+        const auto [functionFirst, functionLast] = Bounds(rule.function, kMaxFunctionCode);
+        const auto [addressFirst, addressLast] = Bounds(rule.addresses, kMaxAddress);
+        state.unitFirst = static_cast<uint8_t>(unitFirst);
+        state.unitLast = static_cast<uint8_t>(unitLast);
+        state.functionFirst = static_cast<uint8_t>(functionFirst);
+        state.functionLast = static_cast<uint8_t>(functionLast);
+        state.addressFirst = static_cast<uint16_t>(addressFirst);
+        state.addressLast = static_cast<uint16_t>(addressLast);
+        state.anyAddress = rule.addresses.IsAny();
+    }
+}
 
 bool FaultRules::Enabled(std::size_t index) const {
     return index < states_.size() && states_[index].enabled;
@@ -106,21 +132,23 @@ std::optional<FiredFault> FaultRules::Decide(int unitId, int functionByte, std::
     // Worked out once per request, and only when a rule asks for it.
     bool spanKnown = false;
     std::optional<AddressSpan> span;
-    for (std::size_t i = 0; i < rules_.size(); ++i) {
+    for (std::size_t i = 0; i < states_.size(); ++i) {
         State& state = states_[i];
-        if (!state.enabled) continue;
-        const FaultRule& rule = rules_[i];
-        if (!rule.unit.Contains(unitId) || !rule.function.Contains(functionByte)) continue;
-        if (!rule.addresses.IsAny()) {
+        if (!state.enabled || unitId < state.unitFirst || unitId > state.unitLast ||
+            functionByte < state.functionFirst || functionByte > state.functionLast) {
+            continue;
+        }
+        if (!state.anyAddress) {
             if (!spanKnown) {
                 span = RequestAddresses(functionByte, pdu);
                 spanKnown = true;
             }
-            if (!span || span->last < rule.addresses.first || span->first > rule.addresses.last) {
+            if (!span || span->last < state.addressFirst || span->first > state.addressLast) {
                 continue;
             }
         }
         ++state.matches;
+        const FaultRule& rule = rules_[i];
         bool fires = true;
         switch (rule.when.kind) {
             case FaultWhenKind::Always: break;

@@ -140,9 +140,18 @@ public:
                                      RandomSource& random);
 
 private:
+    // What Decide reads of each rule, packed so that a frame passing many
+    // rules walks one small array: "*" is the full range of unit and function.
     struct State {
-        bool enabled = true;
         uint64_t matches = 0;
+        uint16_t addressFirst = 0;
+        uint16_t addressLast = 0;
+        uint8_t unitFirst = 0;
+        uint8_t unitLast = 0;
+        uint8_t functionFirst = 0;
+        uint8_t functionLast = 0;
+        bool anyAddress = true;
+        bool enabled = true;
     };
 
     std::vector<FaultRule> rules_;
