@@ -9,6 +9,8 @@ ClockSeededRandom::ClockSeededRandom()
     : generator_(static_cast<uint64_t>(
           std::chrono::high_resolution_clock::now().time_since_epoch().count())) {}
 
+ClockSeededRandom::ClockSeededRandom(uint64_t seed) : generator_(seed) {}
+
 double ClockSeededRandom::NextUniform() {
     // 53 random bits give every double in [0, 1) on a uniform grid.
     return static_cast<double>(generator_() >> 11) * 0x1.0p-53;

@@ -1,4 +1,5 @@
-// The program's random source: seeded once from the clock.
+// The program's random source: seeded once, from the clock or, for runs
+// that must repeat, from a given number.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,8 @@ namespace tarvik {
 class ClockSeededRandom : public RandomSource {
 public:
     ClockSeededRandom();
+    // The same seed gives the same sequence, run to run and build to build.
+    explicit ClockSeededRandom(uint64_t seed);
     double NextUniform() override;
 
 private:

@@ -1,6 +1,6 @@
 // Arbitrary bytes as the settings file and as the registers file: the
 // readers must neither crash nor break their length promises, and whatever
-// registers text or [Units] section is accepted must write out and read back
+// registers text, [Units] section or fault rules are accepted must write out and read back
 // the same.
 #include <stdlib.h>
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/faults_section.h"
 #include "config/register_file.h"
 #include "config/settings_file.h"
 #include "config/start_options.h"
@@ -119,6 +120,56 @@ void CheckUnitRegisterFile(const std::string& text, const tarvik::UnitSet& serve
     Check(again.ok && again.units == read.units);
 }
 
+bool InRange(const tarvik::ValueMatch& match, int32_t max) {
+    return match.IsAny() || (match.first >= 0 && match.first <= match.last && match.last <= max);
+}
+
+// Whatever [Faults] is accepted holds only rules within their bounds, shows
+// as lines that read back as the same rules, and decides any request
+// without harm.
+void CheckFaults(std::string_view text) {
+    using namespace tarvik;
+    const FaultsSection section = ReadFaultsSectionFromText(text);
+    Check(!section.error || section.rules.empty());
+    Check(!section.error || section.present);
+    if (section.error) {
+        Check(section.error->Text().rfind("Settings error: [Faults] ", 0) == 0);
+        return;
+    }
+    std::string shown = "[Faults]\n";
+    for (const FaultRule& rule : section.rules) {
+        Check(!rule.name.empty() && rule.name.size() <= kMaxFaultNameLength);
+        Check(InRange(rule.unit, kMaxUnitId) && InRange(rule.addresses, kMaxAddress));
+        Check(rule.function.form != ValueMatch::Form::Range &&
+              InRange(rule.function, kMaxFunctionCode));
+        const FaultAction& action = rule.action;
+        Check(action.kind != FaultActionKind::Exception ||
+              (action.value >= 1 && action.value <= 255));
+        Check(action.kind != FaultActionKind::Delay ||
+              (action.value >= kMinFaultDelayMs && action.value <= kMaxFaultDelayMs));
+        const FaultWhen& when = rule.when;
+        Check(when.kind != FaultWhenKind::Every || when.value >= 1);
+        Check(when.kind != FaultWhenKind::Chance || (when.value >= 0 && when.value <= 100));
+        shown += rule.name + "=" + rule.ValueText() + "\n";
+    }
+    const FaultsSection again = ReadFaultsSectionFromText(shown);
+    Check(!again.error && again.rules == section.rules);
+
+    // The input's first bytes as a request's unit and PDU.
+    struct HalfRandom : RandomSource {
+        double NextUniform() override { return 0.5; }
+    } random;
+    FaultRules rules(section.rules);
+    const std::string_view pdu = text.substr(text.empty() ? 0 : 1, 12);
+    const int unit = text.empty() ? 0 : static_cast<unsigned char>(text[0]);
+    const int function = pdu.empty() ? 0 : static_cast<unsigned char>(pdu[0]);
+    for (int i = 0; i < 3; ++i) {
+        const auto fired = rules.Decide(unit, function, pdu, random);
+        Check(!fired ||
+              (fired->index < rules.Size() && fired->name == section.rules[fired->index].name));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -180,6 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Past the header, which random bytes rarely spell, to the unit lines.
     const std::string unitForm = std::string(kUnitRegisterFileHeader) + "\n" + text;
     CheckUnitRegisterFile(unitForm, fixed, ParseRegisterFile(unitForm, "fuzz.csv"));
+    CheckFaults(text);
 
     RoundHalfEvenToInt32(LeadingNumber(text));
     for (int index = -1; index < 4; ++index) {

@@ -4,14 +4,21 @@
 // file's stream as well, its batch handed to the writer thread at most every
 // 10 ms as the program's trace outputs do (2). The time is the event loop's;
 // the writer thread makes the file's text on the other core.
+// Apart: the fault rules' decision for one frame, against rules that all
+// reach the address test and none fires, as a frame meets them before its
+// function's handling.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dispatch/answer_dispatcher.h"
+#include "engine/fault_rules.h"
 #include "engine/slave_engine.h"
 #include "testkit/request_frames.h"
 #include "trace/line_writer.h"
@@ -110,6 +117,28 @@ void Cases(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(ProcessPacketThroughput)->Apply(Cases);
+
+// args: rules
+void FaultRulesDecide(benchmark::State& state) {
+    std::vector<FaultRule> list;
+    for (int i = 0; i < state.range(0); ++i) {
+        const int32_t first = 1000 + 10 * i;
+        list.push_back(FaultRule{"Rule" + std::to_string(i), ValueMatch::AnyValue(),
+                                 ValueMatch::OneValue(3), ValueMatch::RangeOf(first, first + 9),
+                                 FaultAction{FaultActionKind::Exception, 6}, FaultWhen{}});
+    }
+    FaultRules rules(std::move(list));
+    FixedRandom random;
+    const Packet frame = Request(3, 10, 1);
+    const std::string_view pdu = std::string_view(frame).substr(7);
+    for (auto _ : state) {
+        auto fired = rules.Decide(1, 3, pdu, random);
+        benchmark::DoNotOptimize(fired);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(FaultRulesDecide)->Arg(0)->Arg(50)->ArgName("rules");
 
 }  // namespace
 

@@ -1,0 +1,195 @@
+// [Faults] lines into rules, and each refusal with the exact line the
+// operator reads.
+#include "config/faults_section.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tarvik {
+namespace {
+
+FaultsSection Parse(const std::string& lines) {
+    return ReadFaultsSectionFromText("[General]\nSocketServer=1\n[Faults]\n" + lines);
+}
+
+// The rules as the menu shows them: the parse and the texts in one sight.
+std::vector<std::string> Shown(const FaultsSection& section) {
+    std::vector<std::string> shown;
+    for (const FaultRule& rule : section.rules) shown.push_back(rule.DisplayText());
+    return shown;
+}
+
+TEST(FaultsSection, RulesInFileOrderWithTheirFields) {
+    const FaultsSection section = Parse(
+        "; name=unit,function,addresses,action[,when]\n"
+        "Busy=*,3,100-199,exception 06\n"
+        "Flaky=2,*,*,silent,every 5\n"
+        "Slow=*,16,*,delay 1500,chance 20\n"
+        "Drop=5,*,*,close,every 100\n"
+        "  Spaced  =  1 - 3 , 0 , 7 ,\tEXCEPTION\t0a , Chance 0 \n"
+        "Max.Values_-=0-255,255,65535,Delay 60000,every 2147483647\n"
+        "Lead=007,016,0100-0199,close,ALWAYS\n"
+        "abcdefghijklmnopqrstuvwxyz012345=*,*,*,silent\n"
+        "[Other]\nIgnored=x\n");
+    ASSERT_TRUE(section.present);
+    ASSERT_FALSE(section.error.has_value()) << section.error->Text();
+    EXPECT_EQ(Shown(section), (std::vector<std::string>{
+                                  "Busy: *,3,100-199,exception 06,always",
+                                  "Flaky: 2,*,*,silent,every 5",
+                                  "Slow: *,16,*,delay 1500,chance 20",
+                                  "Drop: 5,*,*,close,every 100",
+                                  "Spaced: 1-3,0,7,exception 0A,chance 0",
+                                  "Max.Values_-: 0-255,255,65535,delay 60000,every 2147483647",
+                                  "Lead: 7,16,100-199,close,always",
+                                  "abcdefghijklmnopqrstuvwxyz012345: *,*,*,silent,always",
+                              }));
+    const FaultRule& busy = section.rules[0];
+    EXPECT_TRUE(busy.unit.IsAny());
+    EXPECT_EQ(busy.function, ValueMatch::OneValue(3));
+    EXPECT_EQ(busy.addresses, ValueMatch::RangeOf(100, 199));
+    EXPECT_EQ(busy.action, (FaultAction{FaultActionKind::Exception, 6}));
+    EXPECT_EQ(busy.when, FaultWhen{});
+}
+
+TEST(FaultsSection, MissingAndEmptySections) {
+    const FaultsSection missing = ReadFaultsSectionFromText("[General]\nSocketServer=1\n");
+    EXPECT_FALSE(missing.present);
+    EXPECT_TRUE(missing.rules.empty());
+    EXPECT_FALSE(missing.error.has_value());
+
+    const FaultsSection empty = Parse("; no rules yet\n");
+    EXPECT_TRUE(empty.present);
+    EXPECT_TRUE(empty.rules.empty());
+    EXPECT_FALSE(empty.error.has_value());
+}
+
+// The first bad line refuses the whole section, with its own text.
+TEST(FaultsSection, EachBadLineRefusesTheSection) {
+    struct Case {
+        const char* line;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"Busy", "Settings error: [Faults] Busy=: not NAME=unit,function,addresses,action[,when]"},
+        {"=*,*,*,silent",
+         "Settings error: [Faults] =*,*,*,silent: name must be 1 to 32 letters, digits, _, - or ."},
+        {"Bad name=*,*,*,silent",
+         "Settings error: [Faults] Bad name=*,*,*,silent: name must be 1 "
+         "to 32 letters, digits, _, - or ."},
+        {"abcdefghijklmnopqrstuvwxyz0123456=*,*,*,silent",
+         "Settings error: [Faults] abcdefghijklmnopqrstuvwxyz0123456=*,*,*,silent: name must be 1 "
+         "to 32 letters, digits, _, - or ."},
+        {"A=*,*,*",
+         "Settings error: [Faults] A=*,*,*: missing field "
+         "(unit,function,addresses,action[,when])"},
+        {"A=",
+         "Settings error: [Faults] A=: missing field (unit,function,addresses,action[,when])"},
+        {"A=*,*,*,silent,always,x",
+         "Settings error: [Faults] A=*,*,*,silent,always,x: too many "
+         "fields (unit,function,addresses,action[,when])"},
+        {"A=*, ,*,silent", "Settings error: [Faults] A=*, ,*,silent: missing function"},
+        {"A=*,*,*,silent,", "Settings error: [Faults] A=*,*,*,silent,: missing when"},
+        {"A=256,*,*,silent",
+         "Settings error: [Faults] A=256,*,*,silent: unit must be *, an id or a range a-b, 0 to "
+         "255"},
+        {"A=-1,*,*,silent",
+         "Settings error: [Faults] A=-1,*,*,silent: unit must be *, an id or a range a-b, 0 to "
+         "255"},
+        {"A=3-1,*,*,silent",
+         "Settings error: [Faults] A=3-1,*,*,silent: unit range runs backwards"},
+        {"A=*,3-4,*,silent",
+         "Settings error: [Faults] A=*,3-4,*,silent: function must be * or a code, 0 to 255"},
+        {"A=*,0x03,*,silent",
+         "Settings error: [Faults] A=*,0x03,*,silent: function must be * or a code, 0 to 255"},
+        {"A=*,256,*,silent",
+         "Settings error: [Faults] A=*,256,*,silent: function must be * or a code, 0 to 255"},
+        {"A=*,*,65536,silent",
+         "Settings error: [Faults] A=*,*,65536,silent: addresses must be *, "
+         "one address or a range a-b, 0 to 65535"},
+        {"A=*,*,1-,silent",
+         "Settings error: [Faults] A=*,*,1-,silent: addresses must be *, one "
+         "address or a range a-b, 0 to 65535"},
+        {"A=*,*,99999999999-1,silent",
+         "Settings error: [Faults] A=*,*,99999999999-1,silent: addresses must be *, one address or "
+         "a range a-b, 0 to 65535"},
+        {"A=*,*,200-100,silent",
+         "Settings error: [Faults] A=*,*,200-100,silent: address range runs backwards"},
+        {"A=*,*,*,refuse",
+         "Settings error: [Faults] A=*,*,*,refuse: unknown action (exception "
+         "NN, silent, delay MS or close)"},
+        {"A=*,*,*,exception06",
+         "Settings error: [Faults] A=*,*,*,exception06: unknown action "
+         "(exception NN, silent, delay MS or close)"},
+        {"A=*,*,*,exception 00",
+         "Settings error: [Faults] A=*,*,*,exception 00: exception code "
+         "must be two hex digits, 01 to FF"},
+        {"A=*,*,*,exception 6",
+         "Settings error: [Faults] A=*,*,*,exception 6: exception code "
+         "must be two hex digits, 01 to FF"},
+        {"A=*,*,*,exception 100",
+         "Settings error: [Faults] A=*,*,*,exception 100: exception code "
+         "must be two hex digits, 01 to FF"},
+        {"A=*,*,*,exception G1",
+         "Settings error: [Faults] A=*,*,*,exception G1: exception code "
+         "must be two hex digits, 01 to FF"},
+        {"A=*,*,*,delay 0",
+         "Settings error: [Faults] A=*,*,*,delay 0: delay must be 1 to 60000 ms"},
+        {"A=*,*,*,delay 60001",
+         "Settings error: [Faults] A=*,*,*,delay 60001: delay must be 1 to 60000 ms"},
+        {"A=*,*,*,Close now", "Settings error: [Faults] A=*,*,*,Close now: close takes no value"},
+        {"A=*,*,*,silent,sometimes",
+         "Settings error: [Faults] A=*,*,*,silent,sometimes: unknown "
+         "when (always, every N or chance P)"},
+        {"A=*,*,*,silent,always 2",
+         "Settings error: [Faults] A=*,*,*,silent,always 2: unknown "
+         "when (always, every N or chance P)"},
+        {"A=*,*,*,silent,every 0",
+         "Settings error: [Faults] A=*,*,*,silent,every 0: every needs "
+         "a whole number, 1 to 2147483647"},
+        {"A=*,*,*,silent,every 2147483648",
+         "Settings error: [Faults] A=*,*,*,silent,every 2147483648: every needs a whole number, 1 "
+         "to 2147483647"},
+        {"A=*,*,*,silent,every",
+         "Settings error: [Faults] A=*,*,*,silent,every: every needs a "
+         "whole number, 1 to 2147483647"},
+        {"A=*,*,*,silent,chance 101",
+         "Settings error: [Faults] A=*,*,*,silent,chance 101: chance "
+         "needs a whole number of percent, 0 to 100"},
+        {"A=*,*,*,silent,chance 12.5",
+         "Settings error: [Faults] A=*,*,*,silent,chance 12.5: chance needs a whole number of "
+         "percent, 0 to 100"},
+    };
+    for (const Case& c : cases) {
+        // A good rule before the bad line: nothing of the section is kept.
+        const FaultsSection section = Parse(std::string("Good=*,*,*,silent\n") + c.line + "\n");
+        EXPECT_TRUE(section.present) << c.line;
+        EXPECT_TRUE(section.rules.empty()) << c.line;
+        ASSERT_TRUE(section.error.has_value()) << c.line;
+        EXPECT_EQ(section.error->Text(), c.error);
+    }
+}
+
+TEST(FaultsSection, RepeatedNamesWhateverTheirCase) {
+    const FaultsSection section =
+        Parse("Busy=*,3,*,exception 06\nOther=*,*,*,silent\nBUSY=1,*,*,close\nLater=*,*,*,bad\n");
+    EXPECT_TRUE(section.rules.empty());
+    ASSERT_TRUE(section.error.has_value());
+    EXPECT_EQ(section.error->Text(), "Settings error: [Faults] BUSY=1,*,*,close: repeated name");
+}
+
+// What the menu shows is itself a line that reads back as the same rule.
+TEST(FaultsSection, ShownRulesReadBackTheSame) {
+    const FaultsSection first =
+        Parse("a=1-1,0,0-0,exception ff,chance 100\nb=* , 255 , 65535 , silent , EVERY 01\n");
+    ASSERT_FALSE(first.error.has_value());
+    std::string text;
+    for (const FaultRule& rule : first.rules) text += rule.name + "=" + rule.ValueText() + "\n";
+    const FaultsSection again = Parse(text);
+    ASSERT_FALSE(again.error.has_value());
+    EXPECT_EQ(again.rules, first.rules);
+}
+
+}  // namespace
+}  // namespace tarvik
