@@ -1,17 +1,23 @@
 // Arbitrary bytes as the settings file and as the registers file: the
 // readers must neither crash nor break their length promises, and whatever
-// registers text, [Units] section or fault rules are accepted must write out and read back
-// the same.
+// registers text, [Units] section or fault rules are accepted must write out
+// and read back the same. Points and generators that are accepted must keep
+// their rules, and running the generators must leave every register a 16-bit
+// value.
 #include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "config/faults_section.h"
+#include "config/generators_section.h"
+#include "config/points_section.h"
 #include "config/register_file.h"
 #include "config/settings_file.h"
 #include "config/start_options.h"
@@ -167,6 +173,57 @@ void CheckFaults(std::string_view text) {
         const auto fired = rules.Decide(unit, function, pdu, random);
         Check(!fired ||
               (fired->index < rules.Size() && fired->name == section.rules[fired->index].name));
+// Units on or off, and which, from the input's first bytes.
+tarvik::ServedUnits UnitsFrom(const uint8_t* data, size_t size) {
+    tarvik::ServedUnits units;
+    units.on = size > 0 && (data[0] & 1) != 0;
+    if (!units.on) return units;
+    units.ids.set(1);
+    for (size_t i = 1; i < size && i < 8; ++i) units.ids.set(data[i]);
+    return units;
+}
+
+struct ZeroRandom : tarvik::RandomSource {
+    double NextUniform() override { return 0.999; }
+};
+
+void CheckPointsAndGenerators(const tarvik::SettingsFile& settings,
+                              const tarvik::ServedUnits& units) {
+    using namespace tarvik;
+    const PointsSection points = ReadPointsSection(settings, units);
+    Check(!points.error || points.points.empty());
+    std::unordered_set<std::string> names;
+    for (const Point& point : points.points) {
+        Check(IsPointName(point.name) && names.insert(PointNameKey(point.name)).second);
+        Check(PointFits(point) && OrderFits(point.type, point.order));
+        Check(units.on ? units.ids.test(static_cast<std::size_t>(point.unit))
+                       : point.unit == kNoUnit);
+    }
+    const GeneratorsSection generators = ReadGeneratorsSection(settings, points.points);
+    Check(!generators.error || generators.generators.empty());
+    std::vector<bool> generated(points.points.size(), false);
+    for (const Generator& generator : generators.generators) {
+        Check(generator.point < points.points.size() && !generated[generator.point]);
+        generated[generator.point] = true;
+        Check(generator.period.count() > 0 && !generator.numbers.empty());
+    }
+    // Only the units points name get tables: a fresh 4 MiB per input would
+    // slow the run down.
+    std::map<int, RegisterTables> tables;
+    GeneratorUpdater updater(generators.generators);
+    ZeroRandom random;
+    const TablesOfUnit tablesOf = [&tables](int unit) { return &tables[unit]; };
+    for (const int64_t t : {int64_t{0}, int64_t{12'345}, int64_t{1} << 40}) {
+        updater.Update(points.points, tablesOf, std::chrono::milliseconds(t), random);
+    }
+    for (const Point& point : points.points) {
+        Check(!ValueText(ReadPoint(point, *tablesOf(point.unit)), point.type).empty());
+    }
+    for (const auto& [unit, unitTables] : tables) {
+        for (const RegisterTable* table :
+             {&unitTables.HoldingRegisters, &unitTables.InputRegisters}) {
+            for (const int32_t entry : *table) Check(entry >= 0 && entry <= 65535);
+        }
     }
 }
 
@@ -232,6 +289,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string unitForm = std::string(kUnitRegisterFileHeader) + "\n" + text;
     CheckUnitRegisterFile(unitForm, fixed, ParseRegisterFile(unitForm, "fuzz.csv"));
     CheckFaults(text);
+    CheckPointsAndGenerators(settings, UnitsFrom(data, size));
 
     RoundHalfEvenToInt32(LeadingNumber(text));
     for (int index = -1; index < 4; ++index) {
