@@ -22,7 +22,7 @@ SlaveCore::SlaveCore(const StartupSettings& settings, const OperatorOptions& opt
     // Once at the end of every socket event that may have changed what the
     // panels show: a connection that comes and goes within one pass of the
     // event loop is still shown.
-    connect(&manager_, &ConnectionManager::Changed, this, &SlaveCore::RefreshStatusBar);
+    manager_.OnChanged([this] { RefreshStatusBar(); });
     connect(&manager_, &ConnectionManager::SocketFailed, this, &SlaveCore::ReportSocketError);
 
     sendTick_.setInterval(kSendTimerInterval);

@@ -70,13 +70,13 @@ void ConnectionManager::OnConnectionRequest() {
     // and the drop is shown before the newcomer.
     if (data.State() != SocketState::Closed) {
         data.Close();
-        emit Changed();
+        Changed();
     }
     engine_.ResetForNewConnection();
     dispatcher_.ResetPacketsSent();
     data.Accept(sockets_.listener.TakeOffered());  // a failed accept leaves the socket closed
     data.PauseReading(engine_.ReleasePending());
-    emit Changed();
+    Changed();
 }
 
 void ConnectionManager::OnConnected() {
@@ -84,7 +84,7 @@ void ConnectionManager::OnConnected() {
     // first request of this one.
     engine_.ClearStreamBuffer();
     sockets_.data.PauseReading(engine_.ReleasePending());
-    emit Changed();
+    Changed();
 }
 
 void ConnectionManager::OnDataArrival() {
@@ -109,7 +109,7 @@ void ConnectionManager::FollowUp(ArrivalOutcome outcome) {
     // the receive buffer does not grow meanwhile.
     sockets_.data.PauseReading(pending);
     if (pending) ScheduleRelease();
-    emit Changed();
+    Changed();
 }
 
 void ConnectionManager::ScheduleRelease() {
@@ -147,7 +147,7 @@ void ConnectionManager::OnDataFailed(const SocketError& error) {
 
 void ConnectionManager::CloseData() {
     sockets_.data.Close();
-    emit Changed();
+    Changed();
 }
 
 void ConnectionManager::ReconnectTick() {

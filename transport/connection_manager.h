@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,11 @@ public:
         const std::vector<PortEntry>& entries,
         const QHostAddress& bindAddress = QHostAddress(QHostAddress::AnyIPv4));
 
+    // Called at the end of every event that may have changed what the
+    // status bar shows. A plain call, not a signal: it runs for every
+    // arrival.
+    void OnChanged(std::function<void()> changed) { changed_ = std::move(changed); }
+
     // Every 100 ms: client mode connects again when closed; the colour.
     void ReconnectTick();
 
@@ -67,8 +73,6 @@ public:
 signals:
     // Raised only when the colour changes.
     void ConnectionColourChanged(int32_t colour);
-    // Something the status bar shows may have changed.
-    void Changed();
     // A socket reported trouble the user should see.
     void SocketFailed(const SocketError& error);
 
@@ -84,6 +88,9 @@ private:
     void ContinueRelease();
     std::optional<SocketError> OpenEntry(const PortEntry& entry, const QHostAddress& bindAddress);
     void CloseData();
+    void Changed() {
+        if (changed_) changed_();
+    }
 
     SocketSet& sockets_;
     SlaveEngine& engine_;
@@ -92,6 +99,7 @@ private:
     bool udpMode_ = false;
     int32_t colour_ = kColourUnset;
     bool releaseScheduled_ = false;
+    std::function<void()> changed_;
 };
 
 }  // namespace tarvik
