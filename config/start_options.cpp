@@ -2,8 +2,11 @@
 
 #include <charconv>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
+
+#include "config/section_lines.h"
 
 namespace tarvik {
 
@@ -17,14 +20,16 @@ void ReadCheck(const std::optional<std::string>& value, bool& option) {
     }
 }
 
-int WholeMegabytes(const std::optional<std::string>& value) {
-    if (!value || value->empty() || value->find_first_not_of("0123456789") != std::string::npos) {
-        return kDefaultTraceFileMaxMB;
+// Nothing when the value is not a whole number that fits.
+std::optional<int> WholeMegabytes(const std::string& value) {
+    if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
     }
     int megabytes = 0;
-    const auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), megabytes);
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), megabytes);
     (void)end;
-    return ec == std::errc() ? megabytes : kDefaultTraceFileMaxMB;
+    if (ec != std::errc()) return std::nullopt;
+    return megabytes;
 }
 
 }  // namespace
@@ -42,7 +47,17 @@ StartOptions ReadStartOptions(const SettingsFile& settings) {
         options.DelayText = std::move(*text);
     }
     options.TraceFile = find("TraceFile").value_or("");
-    options.TraceFileMaxMB = WholeMegabytes(find("TraceFileMaxMB"));
+    if (const std::optional<std::string> size = find("TraceFileMaxMB")) {
+        if (const std::optional<int> megabytes = WholeMegabytes(*size)) {
+            options.TraceFileMaxMB = *megabytes;
+        } else {
+            // A typo must not silently leave the trace file at a size nobody chose.
+            const SettingsError error{
+                std::string(kOptionsSection), "TraceFileMaxMB", *size,
+                "not a whole number of MiB (using " + std::to_string(kDefaultTraceFileMaxMB) + ")"};
+            options.Warnings.push_back(error.Text());
+        }
+    }
     options.RegistersFile = find("RegistersFile").value_or("");
     return options;
 }

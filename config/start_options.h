@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/settings_file.h"
 
@@ -25,9 +26,13 @@ struct StartOptions {
     // Paths as written, empty for none; ResolveBesideSettings finds them.
     std::string TraceFile;
     // Size in MiB at which the trace file is started afresh: decimal digits,
-    // anything else the default. 0: never by this program (logrotate's turn).
+    // anything else the default, with a warning. 0: never by this program
+    // (logrotate's turn).
     int TraceFileMaxMB = kDefaultTraceFileMaxMB;
     std::string RegistersFile;
+    // Lines for standard error about values replaced by their defaults; the
+    // program goes on.
+    std::vector<std::string> Warnings;
 };
 
 StartOptions ReadStartOptions(const SettingsFile& settings);

@@ -102,6 +102,7 @@ StatusView SlaveCore::CurrentStatus() const {
                       data.RemotePort(),
                       sockets_.listener.LocalPort(),
                       settings_.SocketServer,
+                      sockets_.listener.State() != SocketState::Closed || manager_.UdpMode(),
                       engine_.PacketsReceived(),
                       dispatcher_.PacketsSent()};
 }

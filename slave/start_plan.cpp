@@ -22,6 +22,7 @@ StartPlan PlanStart(const StartRequest& request) {
     plan.settings = ReadStartupSettings(file);
 
     const StartOptions options = ReadStartOptions(file);
+    plan.warnings.insert(plan.warnings.end(), options.Warnings.begin(), options.Warnings.end());
     plan.options.showRawData = options.ShowRawData;
     plan.options.showReads = options.ShowReads;
     plan.options.dontAnswer = options.DontAnswer;

@@ -8,7 +8,10 @@ std::string ConnectionText(const StatusView& view) {
     if (view.state == SocketState::Connected) {
         return "Connected to " + view.remoteHostIP + ":" + Decimal(view.remotePort);
     }
-    if (view.socketServer) return "Listening at port " + Decimal(view.localPort);
+    if (view.socketServer) {
+        if (!view.portOpen) return "No port open";
+        return "Listening at port " + Decimal(view.localPort);
+    }
     return "Trying to connect to " + view.remoteHost + ":" + Decimal(view.remotePort);
 }
 
@@ -17,7 +20,7 @@ namespace {
 bool SameConnection(const StatusView& a, const StatusView& b) {
     return a.state == b.state && a.remoteHostIP == b.remoteHostIP && a.remoteHost == b.remoteHost &&
            a.remotePort == b.remotePort && a.localPort == b.localPort &&
-           a.socketServer == b.socketServer;
+           a.socketServer == b.socketServer && a.portOpen == b.portOpen;
 }
 
 }  // namespace

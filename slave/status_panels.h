@@ -35,11 +35,14 @@ struct StatusView {
     int32_t remotePort = 0;                   // the peer's or target's port
     int32_t localPort = 0;                    // the port in use
     bool socketServer = false;
+    // Server mode: a TCP or UDP port is open. Without one the listener's
+    // port is only the last one tried, which nobody listens on.
+    bool portOpen = false;
     int32_t packetsReceived = 0;
     int32_t packetsSent = 0;
 };
 
-// Text of the connection panel.
+// Text of the connection panel; "No port open" in server mode without a port.
 std::string ConnectionText(const StatusView& view);
 
 // Remembers what the panels show and writes a panel only when a value it

@@ -2,7 +2,9 @@
 // trace and notices on standard output, served to masters on the network and
 // ended the ways a script ends it. The window program appears only where a
 // display matters.
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "testkit/loopback.h"
 #include "testkit/raw_master.h"
 #include "tests/support/program_process.h"
 
@@ -149,8 +152,14 @@ TEST(HeadlessProgram, EndsByItselfWithItsStatusAndSaysWhy) {
 TEST(HeadlessProgram, OptionsSectionGivesTheStartValues) {
     const int port = PickFreeTcpPort();
     {
-        ProgramProcess program(TARVIK_PROGRAM, ServerIni(port, "[Options]\r\nDontAnswer=1\r\n"));
+        // A size that does not read is told, and the program goes on.
+        ProgramProcess program(TARVIK_PROGRAM, ServerIni(port,
+                                                         "[Options]\r\nDontAnswer=1\r\n"
+                                                         "TraceFileMaxMB=64M\r\n"));
         ASSERT_TRUE(program.WaitUntilListening(port, 30s));
+        EXPECT_EQ(program.Stderr(),
+                  "Settings error: [Options] TraceFileMaxMB=64M: not a whole "
+                  "number of MiB (using 64)\n");
         TcpMaster master;
         ASSERT_TRUE(master.Connect(port));
         ASSERT_TRUE(master.Send(ReadRequest(1, 3, 0, 1)));
@@ -217,6 +226,39 @@ TEST(HeadlessProgram, SettingsFileThatIsNoPlainFileGivesTheDefaultsAndOneLine) {
         EXPECT_NE(program.Stderr().find("TarvikSlave.ini"), std::string::npos);
         EXPECT_EQ(program.Terminate(20s), 0);
     }
+}
+
+// An entry without a port ends the list with nothing open: the notices
+// must not name a port nobody listens on, whether the list stopped before
+// any entry or after one that was taken.
+TEST(HeadlessProgram, EntryWithoutPortRunsWithNoPortOpenAndSaysSo) {
+    const int holder = BindLoopback(SOCK_STREAM, 0);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::listen(holder, 1), 0);
+    const std::string taken = std::to_string(BoundPort(holder));
+    const int port = PickFreeTcpPort();
+    for (const std::string& ports :
+         {"=Spare\r\n" + std::to_string(port) + "=Main\r\n",
+          taken + "=Main\r\n=Spare\r\n" + std::to_string(port) + "=Backup\r\n"}) {
+        SCOPED_TRACE(ports);
+        ProgramProcess program(TARVIK_PROGRAM, ServerIni(ports));
+        ASSERT_TRUE(program.WaitForStdout("Options:", 30s)) << program.Stderr();
+        TcpMaster master;
+        EXPECT_FALSE(master.Connect(port)) << "the entry behind the empty one must stay closed";
+        EXPECT_EQ(program.Terminate(20s), 0);
+        const std::regex time("^## \\d\\d:\\d\\d:\\d\\d ");
+        std::vector<std::string> notices;
+        for (const std::string& line : Lines(program.Stdout()))
+            notices.push_back(std::regex_replace(line, time, ""));
+        EXPECT_EQ(notices,
+                  (std::vector<std::string>{
+                      "Role: TCP server, no port opened",
+                      "Options: Show raw data on, Show reads on, Don't answer off, Delay answer "
+                      "off (200 msec)",
+                      "No port open"}))
+            << program.Stdout();
+    }
+    ::close(holder);
 }
 
 // A client whose master is not there tries again every 100 ms; the refusal

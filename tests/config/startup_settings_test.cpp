@@ -80,15 +80,25 @@ TEST(ReadStartOptions, GiveStartValuesAndKeepTheWindowsOtherwise) {
         SCOPED_TRACE(c.lines.substr(0, 80));
         StartOptions wanted;
         c.expect(wanted);
-        EXPECT_EQ(Fields(ReadStartOptions(
-                      SettingsOf("[General]\nDontAnswer=1\n[Options]\n" + c.lines + "\n"))),
-                  Fields(wanted));
+        const StartOptions read =
+            ReadStartOptions(SettingsOf("[General]\nDontAnswer=1\n[Options]\n" + c.lines + "\n"));
+        EXPECT_EQ(Fields(read), Fields(wanted));
+        EXPECT_TRUE(read.Warnings.empty());
     }
-    for (const char* size : {"-5", "+5", "1.5", "6 4", "", "2147483648", "big"}) {
+}
+
+// A size that does not read keeps the default, and says so once.
+TEST(ReadStartOptions, BadTraceFileSizeFallsBackWithAWarning) {
+    for (const char* size : {"-5", "+5", "1.5", "6 4", "", "2147483648", "big", "64MB"}) {
         SCOPED_TRACE(size);
-        EXPECT_EQ(ReadStartOptions(SettingsOf("[Options]\nTraceFileMaxMB="s + size)).TraceFileMaxMB,
-                  64);
+        const StartOptions read =
+            ReadStartOptions(SettingsOf("[Options]\nTraceFileMaxMB="s + size));
+        EXPECT_EQ(read.TraceFileMaxMB, 64);
+        EXPECT_EQ(read.Warnings,
+                  std::vector<std::string>{"Settings error: [Options] TraceFileMaxMB="s + size +
+                                           ": not a whole number of MiB (using 64)"});
     }
+    EXPECT_TRUE(ReadStartOptions(SettingsOf("[Options]\nShowReads=0\n")).Warnings.empty());
 }
 
 TEST(ParsePortEntry, CutsPortTitleAndFlag) {

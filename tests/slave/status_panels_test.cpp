@@ -37,6 +37,7 @@ TEST_F(StatusPanelWriterTest, ClientShowsConfiguredHostUntilConnected) {
 TEST_F(StatusPanelWriterTest, ReplacedMasterShowsItsOwnAddressAndServerItsPort) {
     view.socketServer = true;
     view.localPort = 1502;
+    view.portOpen = true;
     Refresh();
     EXPECT_EQ(Connection(), "Listening at port 1502");
     view.state = SocketState::Connected;
@@ -47,6 +48,20 @@ TEST_F(StatusPanelWriterTest, ReplacedMasterShowsItsOwnAddressAndServerItsPort) 
     view.remotePort = 40002;
     Refresh();
     EXPECT_EQ(Connection(), "Connected to 127.0.0.1:40002");
+}
+
+// The listener keeps the port of the last entry tried (or 0 before any):
+// a server without an open port must not claim to listen on it.
+TEST_F(StatusPanelWriterTest, ServerWithoutAnOpenPortSaysSo) {
+    view.socketServer = true;
+    for (const int32_t port : {0, 502}) {
+        view.localPort = port;
+        Refresh();
+        EXPECT_EQ(Connection(), "No port open");
+    }
+    view.portOpen = true;
+    Refresh();
+    EXPECT_EQ(Connection(), "Listening at port 502");
 }
 
 TEST_F(StatusPanelWriterTest, EachPanelIsWrittenOnlyWhenWhatItShowsDiffers) {
