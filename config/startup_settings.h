@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "config/settings_file.h"
+#include "engine/absent_answer.h"
+#include "engine/unit_tables.h"
 
 namespace tarvik {
 
@@ -41,6 +43,10 @@ struct StartupSettings {
     // The LocalPorts entries in file order, tried in that order. Read in
     // server mode only, empty otherwise.
     std::vector<PortEntry> LocalPorts;
+    // The [Units] section (ReadUnitsSection), read by start-up planning,
+    // which reports a bad one: none served (units off) unless it read.
+    UnitSet UnitsServed;
+    AbsentAnswer UnitsAbsent = AbsentAnswer::GatewayTargetFailed;
 };
 
 // Reads the General keys of the settings file and, in server mode, its

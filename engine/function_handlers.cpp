@@ -53,7 +53,7 @@ void AnswerException(HandlerContext& ctx, const MbapHeader& header, int function
 
 // A frame too short for its function changes nothing and says so.
 void AnswerFrameTooShort(HandlerContext& ctx, const MbapHeader& header, FunctionCode code) {
-    ctx.out.Trace(StepKind::Request, header, "Frame too short, function " + Decimal(CodeOf(code)));
+    TraceRequestLine(ctx, header, "Frame too short, function " + Decimal(CodeOf(code)));
     AnswerException(ctx, header, ExceptionByteOf(code), ExceptionCode::IllegalDataValue,
                     ctx.options.showRawData);
 }
@@ -112,6 +112,13 @@ ShortText DataText(std::string_view name, int32_t start) {
 
 }  // namespace
 
+void TraceRequestLine(HandlerContext& ctx, const MbapHeader& header, std::string_view text) {
+    if (ctx.units == nullptr) return ctx.out.Trace(StepKind::Request, header, text);
+    ShortText line;
+    line << text << ", unit " << int64_t{header.UnitIdentifier};
+    ctx.out.Trace(StepKind::Request, header, line);
+}
+
 void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::ReadHoldingRegisters);
@@ -119,8 +126,8 @@ void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, std::st
     const int32_t quantity = WordAt(pdu, 3);
     const bool shown = ctx.options.showReads;
     if (shown) {
-        ctx.out.Trace(StepKind::Request, header,
-                      RangeText("Read Holding Registers ", start, ", count ", quantity));
+        TraceRequestLine(ctx, header,
+                         RangeText("Read Holding Registers ", start, ", count ", quantity));
     }
 
     if (ctx.simulatePAT) {
@@ -136,7 +143,7 @@ void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, std::st
     } else {
         AppendRegisterReadData(
             ctx.out.BeginAnswer(header, CodeOf(FunctionCode::ReadHoldingRegisters)),
-            ctx.tables.HoldingRegisters, ctx.random, start, quantity);
+            ctx.tables->HoldingRegisters, ctx.random, start, quantity);
         FinishAnswer(ctx, shown);
     }
     if (shown) {
@@ -150,8 +157,8 @@ void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, std::stri
     const int32_t start = WordAt(pdu, 1);
     const int32_t quantity = WordAt(pdu, 3);
     if (ctx.options.showReads) {
-        ctx.out.Trace(StepKind::Request, header,
-                      RangeText("Read Input Registers ", start, ", count ", quantity));
+        TraceRequestLine(ctx, header,
+                         RangeText("Read Input Registers ", start, ", count ", quantity));
     }
 
     if (quantity > kMaxReadQuantity) {
@@ -162,7 +169,7 @@ void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, std::stri
     }
 
     AppendRegisterReadData(ctx.out.BeginAnswer(header, CodeOf(FunctionCode::ReadInputRegisters)),
-                           ctx.tables.InputRegisters, ctx.random, start, quantity);
+                           ctx.tables->InputRegisters, ctx.random, start, quantity);
     FinishAnswer(ctx, ctx.options.showRawData);
     // The values without the byte count, four digits each.
     ctx.out.TraceAnswerData(header, DataText("Read Input Registers ", start), HexForm::Words, 1);
@@ -173,8 +180,8 @@ void WriteSingleCoil(HandlerContext& ctx, const MbapHeader& header, std::string_
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleCoil);
     const int32_t address = WordAt(pdu, 1);
     const int32_t value = WordAt(pdu, 3);
-    ctx.out.Trace(StepKind::Request, header,
-                  "Write single coil " + Decimal(address) + ", value " + Hex4(value));
+    TraceRequestLine(ctx, header,
+                     "Write single coil " + Decimal(address) + ", value " + Hex4(value));
     Answer(ctx, header, CodeOf(FunctionCode::WriteSingleCoil), pdu.substr(1),
            ctx.options.showRawData);
     ctx.out.Trace(StepKind::Answer, header, "Write single coil response");
@@ -187,9 +194,9 @@ void WriteSingleRegister(HandlerContext& ctx, const MbapHeader& header, std::str
     const int32_t value = WordAt(pdu, 3);
     // Past the table the write is ignored but still answered as done.
     if (address < kRegisterCount)
-        ctx.tables.HoldingRegisters[static_cast<std::size_t>(address)] = value;
-    ctx.out.Trace(StepKind::Request, header,
-                  "Write Holding Register " + Decimal(address) + ", value " + Hex4(value));
+        ctx.tables->HoldingRegisters[static_cast<std::size_t>(address)] = value;
+    TraceRequestLine(ctx, header,
+                     "Write Holding Register " + Decimal(address) + ", value " + Hex4(value));
     Answer(ctx, header, CodeOf(FunctionCode::WriteSingleRegister), pdu.substr(1),
            ctx.options.showRawData);
 }
@@ -198,7 +205,7 @@ void WriteMultipleCoils(HandlerContext& ctx, const MbapHeader& header, std::stri
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleCoils);
     const ShortText text = RangeText("Write Coils ", WordAt(pdu, 1), ", length ", WordAt(pdu, 3));
-    ctx.out.Trace(StepKind::Request, header, text);
+    TraceRequestLine(ctx, header, text);
     Answer(ctx, header, CodeOf(FunctionCode::WriteMultipleCoils), pdu.substr(1, kAddressFieldsSize),
            ctx.options.showRawData);
     ctx.out.Trace(StepKind::Answer, header, text);
@@ -210,7 +217,7 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, std::
     const int32_t start = WordAt(pdu, 1);
     const int32_t quantity = WordAt(pdu, 3);
     const ShortText text = RangeText("Write Holding Registers ", start, ", length ", quantity);
-    ctx.out.Trace(StepKind::Request, header, text);
+    TraceRequestLine(ctx, header, text);
 
     if (start + quantity > kRegisterCount) {
         AnswerException(ctx, header, kUnsupportedFunctionByte, ExceptionCode::IllegalDataAddress,
@@ -226,7 +233,7 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, std::
     }
     for (int32_t i = 0; i < quantity; ++i) {
         const int32_t value = WordAt(pdu, kWriteValuesOffset + 2 * static_cast<std::size_t>(i));
-        ctx.tables.HoldingRegisters[static_cast<std::size_t>(start + i)] = value;
+        ctx.tables->HoldingRegisters[static_cast<std::size_t>(start + i)] = value;
     }
     // One request line per register written, whatever the options say; the
     // trace is handed the values, not 100 lines of text.
@@ -240,6 +247,12 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, std::
            ctx.standardWriteAnswer ? pdu.substr(1, kAddressFieldsSize) : pdu.substr(1),
            ctx.options.showRawData);
     ctx.out.Trace(StepKind::Answer, header, text);
+}
+
+void AnswerExceptionByte(HandlerContext& ctx, const MbapHeader& header, int functionByte,
+                         uint8_t code, bool viewDebugData) {
+    ctx.out.BeginAnswer(header, functionByte).push_back(static_cast<char>(code));
+    FinishAnswer(ctx, viewDebugData);
 }
 
 void AnswerUnsupportedFunction(HandlerContext& ctx, const MbapHeader& header) {

@@ -7,6 +7,12 @@ namespace tarvik {
 SlaveEngine::SlaveEngine(RandomSource& random, bool simulatePAT, bool standardWriteAnswer)
     : random_(random), simulatePAT_(simulatePAT), standardWriteAnswer_(standardWriteAnswer) {}
 
+void SlaveEngine::ServeUnits(const UnitSet& served, AbsentAnswer absent) {
+    tables_ = UnitTables(served);
+    absent_ = absent;
+    unitsOn_ = tables_.UnitsOn() ? &tables_ : nullptr;
+}
+
 EngineStep SlaveEngine::ProcessPacket(std::string_view packet, uint64_t connection) {
     Begin();
     streamConnection_ = connection;
@@ -99,8 +105,9 @@ void SlaveEngine::TraceOverflow(const FrameBuffer& buffer, std::string_view text
 }
 
 bool SlaveEngine::ReleaseSlice(FrameBuffer& buffer, const AnswerRoute& route) {
-    HandlerContext ctx{options_, steps_, random_, tables_, simulatePAT_, standardWriteAnswer_,
-                       route};
+    HandlerContext ctx{
+        options_, steps_,   random_, &tables_.First(), simulatePAT_, standardWriteAnswer_,
+        route,    unitsOn_, absent_};
     return AnswerWholeFrames(buffer, ctx);
 }
 

@@ -10,12 +10,14 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/absent_answer.h"
 #include "engine/answer_route.h"
 #include "engine/held_frames.h"
 #include "engine/operator_options.h"
 #include "engine/random_source.h"
 #include "engine/register_tables.h"
 #include "engine/steps.h"
+#include "engine/unit_tables.h"
 
 namespace tarvik {
 
@@ -44,6 +46,12 @@ public:
     // only, as standard masters expect, instead of the whole request.
     SlaveEngine(RandomSource& random, bool simulatePAT, bool standardWriteAnswer = false);
 
+    // Serves each unit of `served` from tables of its own, all 0, and
+    // answers requests to any other unit per `absent`; none served, every
+    // unit id shares the one pair (the start). Before the first arrival:
+    // earlier tables and references to them are gone.
+    void ServeUnits(const UnitSet& served, AbsentAnswer absent);
+
     // The operator's options from now on (the next frame reads them).
     void SetOptions(const OperatorOptions& options) { options_ = options; }
     const OperatorOptions& Options() const { return options_; }
@@ -70,8 +78,11 @@ public:
     // frames included) is emptied; the counter goes on.
     void ClearStreamBuffer() { held_.ClearStream(); }
 
-    RegisterTables& Registers() { return tables_; }
-    const RegisterTables& Registers() const { return tables_; }
+    // Units off: the one pair. Units on: the lowest served unit's.
+    RegisterTables& Registers() { return tables_.First(); }
+    const RegisterTables& Registers() const { return tables_.First(); }
+    UnitTables& Units() { return tables_; }
+    const UnitTables& Units() const { return tables_; }
     std::string_view ReceiveBuffer() const { return held_.Stream().View(); }
     // A sender's bytes not yet cut into frames; empty for one not remembered.
     std::string_view ReceiveBuffer(const SenderKey& sender) const;
@@ -92,7 +103,9 @@ private:
     bool simulatePAT_;
     bool standardWriteAnswer_;
     OperatorOptions options_;
-    RegisterTables tables_;
+    UnitTables tables_;
+    AbsentAnswer absent_ = AbsentAnswer::GatewayTargetFailed;
+    UnitTables* unitsOn_ = nullptr;  // &tables_ with units on, for every slice
     HeldFrames held_;
     uint64_t streamConnection_ = 0;  // the connection the stream's bytes came on
     StepList steps_;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "engine/frame_loop.h"
 #include "engine/slave_engine.h"
@@ -63,6 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FixedRandom random;
     SlaveEngine engine(random, (data[0] & 8) != 0, (data[0] & 16) != 0);
     engine.SetOptions(OptionsOf(data[0]));
+    // Bit 32 serves a few units with tables of their own, the others
+    // answered 0B or (bit 64) not at all.
+    UnitSet served;
+    if (data[0] & 32) {
+        for (const int unit : {0, 1, 2, 255}) served.set(static_cast<std::size_t>(unit));
+        engine.ServeUnits(
+            served, (data[0] & 64) != 0 ? AbsentAnswer::Silent : AbsentAnswer::GatewayTargetFailed);
+    }
 
     // Then chunks: one byte of options for this arrival, one of length, the
     // bytes. Option bit 8 sends the bytes 1024 times over (holds big enough to
@@ -97,8 +106,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         Check(engine.ContinueRelease().steps, nullptr);
     }
     if (engine.RememberedSenders() > SenderBuffers::kMaxSenders) std::abort();
-    for (int32_t v : engine.Registers().HoldingRegisters) {
-        if (v < 0 || v > 65535) std::abort();
+    for (const int unit : served.any() ? UnitIds(served) : std::vector<int>{0}) {
+        for (int32_t v : engine.Units().Of(unit)->HoldingRegisters) {
+            if (v < 0 || v > 65535) std::abort();
+        }
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "headless/headless_face.h"
 
+#include "config/units_section.h"
 #include "engine/text_forms.h"
 #include "slave/trace_outputs.h"
 
@@ -21,6 +22,9 @@ StartOutcome HeadlessFace::Start() {
     if (start.outcome == StartOutcome::AllSocketsBusy) return start.outcome;
     Notice(RoleText(core_));
     Notice(OptionsText(options_));
+    if (const StartupSettings& settings = core_.Settings(); settings.UnitsServed.any()) {
+        Notice("Units: " + UnitsNotice(UnitsSettings{settings.UnitsServed, settings.UnitsAbsent}));
+    }
     // From here on every change of the connection panel is told; the first
     // text was written during the start above.
     started_ = true;

@@ -4,9 +4,10 @@
 // Standard output carries, in order, every trace line exactly as the debug
 // list shows it (unless quiet), and the program's notices, each beginning
 // with "## " and the time: the start-up lines (role, port or remote host,
-// the operator options), every text the status bar's connection panel
-// would show, counts of trace lines lost while standard output could not
-// keep up or failed, and the reload signal's notices.
+// the operator options, the served units when [Units] names any), every
+// text the status bar's connection panel would show, counts of trace lines
+// lost while standard output could not keep up or failed, and the reload
+// signal's notices.
 #pragma once
 
 #include <string>

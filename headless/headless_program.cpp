@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "config/register_file.h"
 #include "headless/headless_face.h"
 #include "slave/product_texts.h"
 #include "slave/program_signals.h"
@@ -26,14 +25,19 @@ int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string
     QCoreApplication::setApplicationName(kProgramName);
     ProgramSignals programSignals;
 
+    // A service given a bad section would serve the wrong devices.
+    if (!plan.settingsErrors.empty()) {
+        for (const std::string& line : plan.settingsErrors) ErrorLine(line);
+        return 2;
+    }
+
     HeadlessFace face(plan.settings, plan.options, HeadlessSettings{quiet, 1});
     if (!plan.registersFile.empty()) {
-        const RegisterFileResult loaded = LoadRegisterFile(plan.registersFile);
-        if (!loaded.ok) {
-            ErrorLine("Cannot load registers: " + loaded.error);
+        const std::string error = LoadRegisterFileInto(plan.registersFile, face.Core().Units());
+        if (!error.empty()) {
+            ErrorLine("Cannot load registers: " + error);
             return 2;
         }
-        LoadValues(face.Core().Registers(), loaded.values);
     }
     face.Core().StartTraceFile(plan.traceFile, plan.traceFileMaxBytes);
 

@@ -14,6 +14,7 @@ SlaveCore::SlaveCore(const StartupSettings& settings, const OperatorOptions& opt
       dispatcher_(trace_, sockets_),
       engine_(random_, settings.SimulatePAT, settings.StandardWriteAnswer),
       manager_(sockets_, engine_, dispatcher_, settings.SocketServer) {
+    engine_.ServeUnits(settings.UnitsServed, settings.UnitsAbsent);
     engine_.SetOptions(options);
     sockets_.data.SetRemoteHost(settings.RemoteHost);
     sockets_.data.SetRemotePort(settings.RemotePort);

@@ -77,7 +77,9 @@ public:
     const StartupSettings& Settings() const { return settings_; }
     TraceModel& Trace() { return trace_; }
     TraceOutputs& Outputs() { return outputs_; }
+    // Units off: the one pair; units on: the lowest served unit's.
     RegisterTables& Registers() { return engine_.Registers(); }
+    UnitTables& Units() { return engine_.Units(); }
     SlaveEngine& Engine() { return engine_; }
     AnswerDispatcher& Dispatcher() { return dispatcher_; }
     SocketSet& Sockets() { return sockets_; }

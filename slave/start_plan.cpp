@@ -2,6 +2,7 @@
 
 #include "config/settings_file.h"
 #include "config/start_options.h"
+#include "config/units_section.h"
 
 namespace tarvik {
 
@@ -20,6 +21,14 @@ StartPlan PlanStart(const StartRequest& request) {
         plan.warnings.push_back(line + " (using defaults)");
     }
     plan.settings = ReadStartupSettings(file);
+    // Read at start only: the tables behind each unit exist from now on.
+    const UnitsSectionResult units = ReadUnitsSection(file);
+    if (units.ok) {
+        plan.settings.UnitsServed = units.units.served;
+        plan.settings.UnitsAbsent = units.units.absent;
+    } else {
+        plan.settingsErrors.push_back(units.error.Text());
+    }
 
     const StartOptions options = ReadStartOptions(file);
     plan.warnings.insert(plan.warnings.end(), options.Warnings.begin(), options.Warnings.end());

@@ -33,6 +33,10 @@ struct StartPlan {
     // A line for standard error after which the program ends with status 2
     // (a settings file the user named cannot be read).
     std::string fatal;
+    // "Settings error: [SECTION] KEY=VALUE: REASON" lines, the section left
+    // out of `settings`: the headless program ends with status 2 after
+    // them, the window shows them and starts without the section.
+    std::vector<std::string> settingsErrors;
 };
 
 StartPlan PlanStart(const StartRequest& request);

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include "ui/register_files.h"
 #include "ui/status_bar_widget.h"
 #include "ui/twips.h"
+#include "ui/unit_box.h"
 #include "ui/window_controls.h"
 
 namespace tarvik {
@@ -196,6 +198,24 @@ void MainWindow::AttachRegisters(RegisterTables& tables) {
     inputPane_->AttachTable(tables.InputRegisters);
 }
 
+void MainWindow::AttachUnits(UnitTables& units) {
+    units_ = &units;
+    AttachRegisters(units.First());
+    // One unit or none: nothing to choose, and the window stays as it was.
+    if (units.Served().count() < 2) return;
+    const UnitBoxControls made = MakeUnitBox(centralWidget(), units.Served());
+    unitLabel_ = made.label;
+    unitBox_ = made.box;
+    connect(unitBox_, &QComboBox::currentIndexChanged, this, &MainWindow::OnUnitChosen);
+}
+
+void MainWindow::OnUnitChosen() {
+    RegisterTables* chosen = units_->Of(unitBox_->currentData().toInt());
+    if (chosen == nullptr) return;
+    AttachRegisters(*chosen);
+    ShowRegistersAgain();
+}
+
 StatusPanels& MainWindow::Panels() { return *statusBar_; }
 
 void MainWindow::ShowSocketError(const QString& text) { statusBar_->ShowSocketError(text); }
@@ -288,11 +308,18 @@ void MainWindow::SaveDebugList() {
 }
 
 void MainWindow::SaveRegisters() {
-    if (tables_ != nullptr) AskAndSaveRegisters(this, *tables_);
+    if (units_ != nullptr) {
+        AskAndSaveRegisters(this, *units_);
+    } else if (tables_ != nullptr) {
+        AskAndSaveRegisters(this, *tables_);
+    }
 }
 
 void MainWindow::LoadRegisters() {
-    if (tables_ != nullptr && AskAndLoadRegisters(this, *tables_)) ShowRegistersAgain();
+    const bool loaded = units_ != nullptr    ? AskAndLoadRegisters(this, *units_)
+                        : tables_ != nullptr ? AskAndLoadRegisters(this, *tables_)
+                                             : false;
+    if (loaded) ShowRegistersAgain();
 }
 
 void MainWindow::ShowRegistersAgain() {

@@ -3,7 +3,10 @@
 // option controls make the operator options the core is given, and its
 // status bar the panels the core writes; it shows what it is attached to:
 //   - AttachTrace(core.Trace()): the debug list shows the trace;
-//   - AttachRegisters(core.Registers()): the panes and the list show the tables.
+//   - AttachUnits(core.Units()): the panes and the list show the tables of
+//     the unit chosen in the Unit box (made only with more than one unit
+//     served), the File menu saves and loads every unit's;
+//   - AttachRegisters(tables): the panes and the list show one pair.
 #pragma once
 
 #include <QMainWindow>
@@ -14,12 +17,14 @@
 
 #include "engine/operator_options.h"
 #include "engine/register_tables.h"
+#include "engine/unit_tables.h"
 #include "slave/status_panels.h"
 #include "trace/trace_model.h"
 #include "ui/register_pane.h"
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -46,6 +51,8 @@ public:
     // Lets go of the trace, before it goes.
     void DetachTrace();
     void AttachRegisters(RegisterTables& tables);
+    // Once, before the window is shown.
+    void AttachUnits(UnitTables& units);
     // The status bar, as the core writes it.
     StatusPanels& Panels();
     // Nullptr until a trace is attached.
@@ -82,6 +89,9 @@ public:
     QCheckBox* DontAnswerBox() const { return dontAnswerBox_; }
     QCheckBox* ShowRawBox() const { return showRawBox_; }
     QCheckBox* ShowReadsBox() const { return showReadsBox_; }
+    // "Unit" and its label; nullptr unless more than one unit is served.
+    QComboBox* UnitBox() const { return unitBox_; }
+    QLabel* UnitLabel() const { return unitLabel_; }
     StatusBarWidget* StatusBar() const { return statusBar_; }
     QMenu* FileMenu() const { return fileMenu_; }
     QAction* ClearDebugListAction() const { return clearDebugListAction_; }
@@ -100,6 +110,7 @@ public:
     void SaveDebugList();       // "&Save Debug List..."
     void SaveRegisters();       // "Save &Registers..."
     void LoadRegisters();       // "&Load Registers..."
+    void OnUnitChosen();        // another unit in the Unit box
     // The tables changed behind the panes' back (a load): show them again.
     void ShowRegistersAgain();
 
@@ -130,6 +141,8 @@ private:
     QCheckBox* dontAnswerBox_ = nullptr;
     QCheckBox* showRawBox_ = nullptr;
     QCheckBox* showReadsBox_ = nullptr;
+    QComboBox* unitBox_ = nullptr;
+    QLabel* unitLabel_ = nullptr;
     StatusBarWidget* statusBar_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* clearDebugListAction_ = nullptr;
@@ -141,7 +154,8 @@ private:
     DebugListModel* debugList_ = nullptr;
     std::optional<RegisterPane> holdingPane_;
     std::optional<RegisterPane> inputPane_;
-    RegisterTables* tables_ = nullptr;
+    RegisterTables* tables_ = nullptr;  // the pair shown
+    UnitTables* units_ = nullptr;
     int32_t backColor_ = -1;
 };
 

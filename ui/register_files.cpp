@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QSaveFile>
 
+#include <string>
+
 #include "config/register_file.h"
 #include "slave/register_values.h"
 
@@ -12,10 +14,7 @@ namespace {
 
 const QString kFilter = QStringLiteral("Register files (*.csv);;All files (*)");
 
-}  // namespace
-
-bool SaveRegisters(const QString& path, const RegisterTables& tables, QString& error) {
-    const std::string text = FormatRegisterFile(ValuesOf(tables));
+bool SaveText(const QString& path, const std::string& text, QString& error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
@@ -29,19 +28,38 @@ bool SaveRegisters(const QString& path, const RegisterTables& tables, QString& e
     return true;
 }
 
-bool LoadRegistersWithMessage(QWidget* parent, const QString& path, RegisterTables& tables) {
-    const RegisterFileResult loaded = LoadRegisterFile(path.toStdString());
-    if (!loaded.ok) {
-        QMessageBox::warning(
-            parent, QStringLiteral("Load Registers"),
-            QStringLiteral("Cannot load registers: %1").arg(QString::fromStdString(loaded.error)));
-        return false;
-    }
-    LoadValues(tables, loaded.values);
-    return true;
+bool ShownLoadResult(QWidget* parent, const std::string& error) {
+    if (error.empty()) return true;
+    QMessageBox::warning(
+        parent, QStringLiteral("Load Registers"),
+        QStringLiteral("Cannot load registers: %1").arg(QString::fromStdString(error)));
+    return false;
 }
 
-void AskAndSaveRegisters(QWidget* parent, const RegisterTables& tables) {
+}  // namespace
+
+bool SaveRegisters(const QString& path, const RegisterTables& tables, QString& error) {
+    return SaveText(path, FormatRegisterFile(ValuesOf(tables)), error);
+}
+
+bool SaveRegisters(const QString& path, const UnitTables& tables, QString& error) {
+    return SaveText(path, RegisterFileText(tables), error);
+}
+
+bool LoadRegistersWithMessage(QWidget* parent, const QString& path, RegisterTables& tables) {
+    const RegisterFileResult loaded = LoadRegisterFile(path.toStdString());
+    if (loaded.ok) LoadValues(tables, loaded.values);
+    return ShownLoadResult(parent, loaded.error);
+}
+
+bool LoadRegistersWithMessage(QWidget* parent, const QString& path, UnitTables& tables) {
+    return ShownLoadResult(parent, LoadRegisterFileInto(path.toStdString(), tables));
+}
+
+namespace {
+
+template <typename Tables>
+void AskAndSave(QWidget* parent, const Tables& tables) {
     const QString path =
         QFileDialog::getSaveFileName(parent, QStringLiteral("Save Registers"), QString(), kFilter);
     if (path.isEmpty()) return;
@@ -51,10 +69,25 @@ void AskAndSaveRegisters(QWidget* parent, const RegisterTables& tables) {
                          QStringLiteral("Cannot save %1: %2").arg(path, error));
 }
 
-bool AskAndLoadRegisters(QWidget* parent, RegisterTables& tables) {
+template <typename Tables>
+bool AskAndLoad(QWidget* parent, Tables& tables) {
     const QString path =
         QFileDialog::getOpenFileName(parent, QStringLiteral("Load Registers"), QString(), kFilter);
     return !path.isEmpty() && LoadRegistersWithMessage(parent, path, tables);
 }
+
+}  // namespace
+
+void AskAndSaveRegisters(QWidget* parent, const RegisterTables& tables) {
+    AskAndSave(parent, tables);
+}
+
+void AskAndSaveRegisters(QWidget* parent, const UnitTables& tables) { AskAndSave(parent, tables); }
+
+bool AskAndLoadRegisters(QWidget* parent, RegisterTables& tables) {
+    return AskAndLoad(parent, tables);
+}
+
+bool AskAndLoadRegisters(QWidget* parent, UnitTables& tables) { return AskAndLoad(parent, tables); }
 
 }  // namespace tarvik

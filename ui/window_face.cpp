@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QStringList>
 
 #include "slave/product_texts.h"
 #include "ui/register_files.h"
@@ -24,7 +25,7 @@ WindowFace::WindowFace(const StartupSettings& settings, const FixedOptions& star
         window_.ShowSocketError(QString::fromStdString(error.text));
     });
     window_.AttachTrace(core_.Trace());
-    window_.AttachRegisters(core_.Registers());
+    window_.AttachUnits(core_.Units());
     QObject::connect(&core_, &SlaveCore::ConnectionColourChanged, &window_,
                      [this](int32_t colour) { window_.SetBackColor(colour); });
 }
@@ -41,13 +42,23 @@ StartOutcome WindowFace::Start() {
 }
 
 void WindowFace::LoadRegistersFrom(const std::string& path) {
-    if (LoadRegistersWithMessage(&window_, QString::fromStdString(path), core_.Registers()))
+    if (LoadRegistersWithMessage(&window_, QString::fromStdString(path), core_.Units()))
         window_.ShowRegistersAgain();
 }
 
 std::unique_ptr<QMessageBox> MakeAllSocketsBusyBox(QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, kProgramName, kAllSocketsBusy,
                                              QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> MakeSettingsErrorBox(QWidget* parent,
+                                                  const std::vector<std::string>& lines) {
+    QStringList text;
+    for (const std::string& line : lines) text << QString::fromStdString(line);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, kProgramName,
+                                             text.join(QLatin1Char('\n')), QMessageBox::Ok, parent);
     box->setTextFormat(Qt::PlainText);
     return box;
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "config/startup_settings.h"
 #include "slave/fixed_options.h"
@@ -42,5 +44,11 @@ private:
 // The one message the operator ever gets: a warning with a single OK,
 // titled with the program's name. The caller shows it (exec or open).
 std::unique_ptr<QMessageBox> MakeAllSocketsBusyBox(QWidget* parent);
+
+// The settings errors of start-up ("Settings error: [Units] ..."), one a
+// line, in the same kind of box; the window then starts without those
+// sections.
+std::unique_ptr<QMessageBox> MakeSettingsErrorBox(QWidget* parent,
+                                                  const std::vector<std::string>& lines);
 
 }  // namespace tarvik

@@ -55,6 +55,12 @@ int RunWindow(const StartPlan& plan, const std::vector<std::string>& args) {
     WindowFace face(plan.settings, plan.options);
     {
         const StartUpBoxes boxes(programSignals);
+        // The sections in error were left out: the window goes on without them.
+        if (!plan.settingsErrors.empty()) {
+            for (const std::string& line : plan.settingsErrors) ErrorLine(line);
+            MakeSettingsErrorBox(nullptr, plan.settingsErrors)->exec();
+            if (TerminationRequested()) return 0;
+        }
         face.Core().StartTraceFile(plan.traceFile, plan.traceFileMaxBytes);
         if (!plan.registersFile.empty()) face.LoadRegistersFrom(plan.registersFile);
         // Ended while a box was up: after OK the window would have gone on.

@@ -4,6 +4,8 @@
 // file's stream as well, its batch handed to the writer thread at most every
 // 10 ms as the program's trace outputs do (2). The time is the event loop's;
 // the writer thread makes the file's text on the other core.
+// Each case also with 247 units served (units:247), the frames of an arrival
+// going to each in turn; units:0 is the one table.
 // Apart: the fault rules' decision for one frame, against rules that all
 // reach the address test and none fires, as a frame meets them before its
 // function's handling.
@@ -54,19 +56,22 @@ struct FixedRandom : RandomSource {
     double NextUniform() override { return 0.5; }
 };
 
-Packet Request(int function, int quantity, int transaction) {
-    if (function != 16) return testing::ReadRequest(transaction, function, 0, quantity);
+Packet Request(int function, int quantity, int transaction, int unit) {
+    if (function != 16) return testing::ReadRequest(transaction, function, 0, quantity, unit);
     std::vector<int32_t> values(static_cast<std::size_t>(quantity));
     for (int i = 0; i < quantity; ++i) values[static_cast<std::size_t>(i)] = i;
-    return testing::WriteValuesRequest(transaction, 0, values);
+    return testing::WriteValuesRequest(transaction, 0, values, unit);
 }
 
-// args: function, quantity, frames per arrival, traced (0/1/2)
+// args: function, quantity, frames per arrival, traced (0/1/2), units served
+// (0: units off, the one table; otherwise units 1..n, the frames of an
+// arrival going to each in turn)
 void ProcessPacketThroughput(benchmark::State& state) {
     const int function = static_cast<int>(state.range(0));
     const int quantity = static_cast<int>(state.range(1));
     const int framesPerArrival = static_cast<int>(state.range(2));
     const int traced = static_cast<int>(state.range(3));
+    const int units = static_cast<int>(state.range(4));
     OperatorOptions options;
     options.showRawData = options.showReads = traced != 0;
     TraceModel trace;  // the system clock, as the program runs it
@@ -75,6 +80,11 @@ void ProcessPacketThroughput(benchmark::State& state) {
     AnswerDispatcher dispatcher(trace, sockets);
     SlaveEngine engine(random, false);
     engine.SetOptions(options);
+    if (units > 0) {
+        UnitSet served;
+        for (int unit = 1; unit <= units; ++unit) served.set(static_cast<std::size_t>(unit));
+        engine.ServeUnits(served, AbsentAnswer::GatewayTargetFailed);
+    }
     auto sink = std::make_unique<CountingSink>();
     const auto written = sink->bytes;
     LineWriter file(
@@ -84,7 +94,9 @@ void ProcessPacketThroughput(benchmark::State& state) {
     if (traced == 2) trace.AddListener(stream);
 
     Packet arrival;
-    for (int i = 0; i < framesPerArrival; ++i) arrival += Request(function, quantity, i);
+    for (int i = 0; i < framesPerArrival; ++i) {
+        arrival += Request(function, quantity, i, units > 0 ? 1 + i % units : 1);
+    }
 
     auto handOver = std::chrono::steady_clock::now();
     for (auto _ : state) {
@@ -110,10 +122,12 @@ void ProcessPacketThroughput(benchmark::State& state) {
 void Cases(benchmark::internal::Benchmark* b) {
     for (auto [function, quantity] : {std::pair{3, 10}, {3, 125}, {16, 100}}) {
         for (int frames : {1, 1000}) {
-            for (int traced : {2, 1, 0}) b->Args({function, quantity, frames, traced});
+            for (int traced : {2, 1, 0}) b->Args({function, quantity, frames, traced, 0});
+            // A gateway with every unit a master may address behind it.
+            for (int traced : {1, 0}) b->Args({function, quantity, frames, traced, 247});
         }
     }
-    b->ArgNames({"fn", "qty", "frames", "traced"});
+    b->ArgNames({"fn", "qty", "frames", "traced", "units"});
 }
 
 BENCHMARK(ProcessPacketThroughput)->Apply(Cases);
@@ -129,7 +143,7 @@ void FaultRulesDecide(benchmark::State& state) {
     }
     FaultRules rules(std::move(list));
     FixedRandom random;
-    const Packet frame = Request(3, 10, 1);
+    const Packet frame = Request(3, 10, 1, 1);
     const std::string_view pdu = std::string_view(frame).substr(7);
     for (auto _ : state) {
         auto fired = rules.Decide(1, 3, pdu, random);

@@ -102,5 +102,64 @@ TEST(LibmodbusMaster, ReadsWritesIsRefusedAtOnceAndWritesSeveralWithEitherAnswer
     }
 }
 
+// A gateway's devices, each addressed with modbus_set_slave.
+struct UnitsSession {
+    bool connected = false;
+    std::vector<int> wrote, read;
+    std::vector<uint16_t> words;
+    int absent = 0, absentErrno = 0;
+};
+
+UnitsSession RunUnitsSession(int port) {
+    UnitsSession s;
+    modbus_t* ctx = modbus_new_tcp("127.0.0.1", port);
+    if (ctx == nullptr) return s;
+    modbus_set_response_timeout(ctx, 1, 0);
+    s.connected = modbus_connect(ctx) == 0;
+    if (s.connected) {
+        for (int unit : {1, 2, 3}) {
+            modbus_set_slave(ctx, unit);
+            const uint16_t values[2] = {static_cast<uint16_t>(unit * 100),
+                                        static_cast<uint16_t>(unit)};
+            s.wrote.push_back(unit == 2 ? modbus_write_register(ctx, 5, values[0])
+                                        : modbus_write_registers(ctx, 5, 2, values));
+            // The full echo of function 16 must not stand before the read.
+            modbus_flush(ctx);
+        }
+        for (int unit : {1, 2, 3}) {
+            modbus_set_slave(ctx, unit);
+            uint16_t words[2] = {0, 0};
+            s.read.push_back(modbus_read_registers(ctx, 5, 2, words));
+            s.words.insert(s.words.end(), words, words + 2);
+        }
+        modbus_set_slave(ctx, 4);
+        uint16_t word = 0;
+        s.absent = modbus_read_registers(ctx, 5, 1, &word);
+        s.absentErrno = errno;
+    }
+    modbus_close(ctx);
+    modbus_free(ctx);
+    return s;
+}
+
+TEST(LibmodbusMaster, ReadsAndWritesThreeUnitsAndGetsGatewayTargetFailedFromAnAbsentOne) {
+    StartupSettings settings = ServerSettings({"0=Test"});
+    for (int unit : {1, 2, 3}) settings.UnitsServed.set(static_cast<std::size_t>(unit));
+    CoreRig rig(settings);
+    auto done = std::async(std::launch::async, RunUnitsSession, rig.Port());
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000))
+        << "the libmodbus session did not end";
+    const UnitsSession s = done.get();
+
+    ASSERT_TRUE(s.connected);
+    EXPECT_EQ(s.wrote, (std::vector<int>{2, 1, 2}));
+    EXPECT_EQ(s.read, (std::vector<int>{2, 2, 2}));
+    EXPECT_EQ(s.words, (std::vector<uint16_t>{100, 1, 200, 0, 300, 3}));
+    EXPECT_EQ(s.absent, -1);
+    EXPECT_EQ(s.absentErrno, EMBXGTAR);
+    EXPECT_EQ(rig.core.Units().Of(2)->HoldingRegisters[5], 200);
+}
+
 }  // namespace
 }  // namespace tarvik::testing

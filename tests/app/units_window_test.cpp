@@ -1,0 +1,157 @@
+// The window serving several units: the Unit box chooses whose registers the
+// panes and the holding-register list show and edit, the debug list names
+// the units, and one unit leaves the window as it always was.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "tests/app/in_process_support.h"
+#include "ui/register_files.h"
+
+namespace tarvik::testing {
+namespace {
+
+std::string UnitsIni(int port, const std::string& units) {
+    return ServerIni(port, "[Units]\r\n" + units);
+}
+
+std::set<QString> ControlNames(QWidget& window) {
+    std::set<QString> names;
+    for (const QWidget* child : window.findChildren<QWidget*>()) {
+        if (!child->objectName().isEmpty()) names.insert(child->objectName());
+    }
+    return names;
+}
+
+class UnitsWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(under.Outcome(), StartOutcome::Running);
+        ASSERT_TRUE(under.Show());
+        ASSERT_TRUE(master.Connect(port));
+    }
+    // Sends `request` and waits for its answer.
+    std::optional<std::string> Ask(const Packet& request) {
+        master.Send(request);
+        return master.ReceiveFrame();
+    }
+
+    const int port = PickFreeTcpPort();
+    ProgramUnderTest under{UnitsIni(port, "Served=2, 1, 5\r\n")};
+    QtMaster master;
+};
+
+TEST_F(UnitsWindow, UnitBoxSitsBelowShowReadsAndStartsAtTheFirstUnit) {
+    MainWindow& window = under.Window();
+    QComboBox* box = window.UnitBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(window.UnitLabel(), nullptr);
+    EXPECT_EQ(window.UnitLabel()->text(), QStringLiteral("Unit"));
+    ASSERT_EQ(box->count(), 3);
+    EXPECT_EQ(box->itemText(0), QStringLiteral("1"));
+    EXPECT_EQ(box->itemText(1), QStringLiteral("2"));
+    EXPECT_EQ(box->itemText(2), QStringLiteral("5"));
+    EXPECT_EQ(box->currentText(), QStringLiteral("1"));
+    EXPECT_TRUE(box->isVisible());
+
+    const QRect reads = window.ShowReadsBox()->geometry();
+    const QRect label = window.UnitLabel()->geometry();
+    EXPECT_GE(box->geometry().top(), reads.bottom());
+    EXPECT_LT(label.right(), box->geometry().left()) << "the label is left of the box";
+    EXPECT_GE(label.left(), reads.left());
+    EXPECT_LE(box->geometry().right(), window.centralWidget()->width());
+    EXPECT_GT(box->geometry().left(), window.HoldingPane()->geometry().right())
+        << "in the right-hand column";
+}
+
+TEST_F(UnitsWindow, UnitBoxSwitchesPanesListAndEditsAndTheTraceNamesUnits) {
+    MainWindow& window = under.Window();
+    ASSERT_EQ(Ask(WriteSingleRequest(1, 1, 0x1234, 2)), WriteSingleRequest(1, 1, 0x1234, 2));
+    ASSERT_EQ(Ask(WriteSingleRequest(2, 1, 7, 1)), WriteSingleRequest(2, 1, 7, 1));
+    window.HoldingScroll()->setValue(1);
+    window.RefreshHoldingList();
+    EXPECT_EQ(window.HoldingList()->item(0)->text(), QStringLiteral("40001: 7"));
+    EXPECT_TRUE(window.HoldingBitBox(0)->isChecked() && window.HoldingBitBox(2)->isChecked());
+
+    window.UnitBox()->setCurrentIndex(1);  // unit 2
+    EXPECT_EQ(window.HoldingList()->item(0)->text(), QStringLiteral("40001: 4660"));
+    EXPECT_FALSE(window.HoldingBitBox(0)->isChecked());
+    EXPECT_TRUE(window.HoldingBitBox(2)->isChecked() && window.HoldingBitBox(4)->isChecked());
+
+    // An operator's edit goes to the unit shown, and only to it.
+    QCheckBox* bit0 = window.HoldingBitBox(0);
+    QTest::mouseClick(bit0, Qt::LeftButton, Qt::NoModifier, QPoint(6, bit0->height() / 2));
+    EXPECT_EQ(Ask(ReadRequest(3, 3, 1, 1, 2)), Frame(3, 2, Bytes("03 02 12 35")));
+    EXPECT_EQ(Ask(ReadRequest(4, 3, 1, 1, 1)), Frame(4, 1, Bytes("03 02 00 07")));
+    // Unit 5's input registers are its own, still 0.
+    under.Core().Units().Of(5)->InputRegisters[0] = 0x8001;
+    window.UnitBox()->setCurrentIndex(2);
+    window.InputScroll()->setValue(0);
+    EXPECT_TRUE(window.InputBitBox(15)->isChecked() && window.InputBitBox(0)->isChecked());
+    EXPECT_EQ(window.HoldingList()->item(0)->text(), QStringLiteral("40001: 0"));
+
+    EXPECT_EQ(Ask(ReadRequest(5, 3, 0, 1, 9)), Frame(5, 9, Bytes("83 0B")));
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto lines = under.Trace();
+        return std::find(lines.begin(), lines.end(), "-> Raw: 00 05 00 00 00 03 09 83 0B ") !=
+               lines.end();
+    }));
+    const std::vector<std::string> lines = under.Trace();
+    const auto at = [&](const std::string& line) {
+        return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), line) -
+                                        lines.begin());
+    };
+    EXPECT_LT(at("<- 0001 Write Holding Register 1, value 1234, unit 2"), lines.size());
+    EXPECT_LT(at("<- 0003 Read Holding Registers 1, count 1, unit 2"), lines.size());
+    EXPECT_EQ(at("<- 0005 Unit 9 not served") + 1, at("-> Raw: 00 05 00 00 00 03 09 83 0B "));
+}
+
+// Save writes the unit form; a file naming a unit not served is refused and
+// changes nothing.
+TEST_F(UnitsWindow, RegistersFileKeepsEveryUnit) {
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("units.csv"));
+    UnitTables& units = under.Core().Units();
+    units.Of(1)->HoldingRegisters[0] = 1;
+    units.Of(5)->InputRegisters[2047] = 65535;
+    QString error;
+    ASSERT_TRUE(SaveRegisters(file, units, error)) << error.toStdString();
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll().toStdString(),
+              "unit,table,index,value\n1,holding,0,1\n5,input,2047,65535\n");
+    saved.close();
+
+    units.Of(1)->HoldingRegisters[0] = 9;
+    units.Of(2)->HoldingRegisters[3] = 9;
+    ASSERT_TRUE(LoadRegistersWithMessage(&under.Window(), file, units));
+    EXPECT_EQ(units.Of(1)->HoldingRegisters[0], 1);
+    EXPECT_EQ(units.Of(2)->HoldingRegisters[3], 0);
+    EXPECT_EQ(units.Of(5)->InputRegisters[2047], 65535);
+}
+
+TEST(OneUnitWindow, NoUnitBoxAndTheSameControlsAsWithoutUnits) {
+    const int port = PickFreeTcpPort();
+    ProgramUnderTest plain{ServerIni(port)};
+    ProgramUnderTest one{UnitsIni(PickFreeTcpPort(), "Served=7\r\n")};
+    EXPECT_EQ(plain.Window().UnitBox(), nullptr);
+    EXPECT_EQ(one.Window().UnitBox(), nullptr);
+    EXPECT_EQ(ControlNames(one.Window()), ControlNames(plain.Window()));
+    EXPECT_EQ(one.Window().findChildren<QComboBox*>().size(), 0);
+    // The one unit's tables are the ones shown.
+    EXPECT_EQ(&one.Core().Registers(), one.Core().Units().Of(7));
+}
+
+}  // namespace
+}  // namespace tarvik::testing

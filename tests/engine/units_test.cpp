@@ -1,0 +1,183 @@
+// Several units behind one port: each served unit's own tables, the answer
+// and trace of a request to a unit not served, and the ", unit N" ending of
+// request lines.
+#include <gtest/gtest.h>
+
+#include "engine_fakes.h"
+
+namespace tarvik::testing {
+namespace {
+
+UnitSet Units(std::initializer_list<int> ids) {
+    UnitSet set;
+    for (int id : ids) set.set(static_cast<std::size_t>(id));
+    return set;
+}
+
+struct UnitsRig : EngineRig {
+    explicit UnitsRig(AbsentAnswer absent = AbsentAnswer::GatewayTargetFailed,
+                      bool simulatePAT = false)
+        : EngineRig(simulatePAT) {
+        engine.ServeUnits(Units({1, 2, 247}), absent);
+    }
+    RegisterTable& HoldingOf(int unit) { return engine.Units().Of(unit)->HoldingRegisters; }
+};
+
+TEST(Units, EachServedUnitReadsAndWritesItsOwnTables) {
+    UnitsRig rig;
+    rig.engine.Units().Of(2)->InputRegisters[5] = 0x0102;
+    rig.Feed("00 01 00 00 00 06 01 06 00 03 00 2A");                 // unit 1, register 3 = 42
+    rig.Feed("00 02 00 00 00 06 02 06 00 03 00 07");                 // unit 2, register 3 = 7
+    rig.Feed("00 03 00 00 00 0B F7 10 00 00 00 02 04 00 05 00 06");  // unit 247, 0..1
+    EXPECT_EQ(rig.HoldingOf(1)[3], 42);
+    EXPECT_EQ(rig.HoldingOf(2)[3], 7);
+    EXPECT_EQ(rig.HoldingOf(247)[3], 0);
+    EXPECT_EQ(rig.HoldingOf(247)[0], 5);
+    EXPECT_EQ(rig.HoldingOf(1)[0], 0);
+
+    rig.Feed("00 04 00 00 00 06 01 03 00 03 00 01");
+    EXPECT_EQ(rig.LastWire(), "00 04 00 00 00 05 01 03 02 00 2A");
+    rig.Feed("00 05 00 00 00 06 02 03 00 03 00 01");
+    EXPECT_EQ(rig.LastWire(), "00 05 00 00 00 05 02 03 02 00 07");
+    rig.Feed("00 06 00 00 00 06 02 04 00 05 00 01");
+    EXPECT_EQ(rig.LastWire(), "00 06 00 00 00 05 02 04 02 01 02");
+    rig.Feed("00 07 00 00 00 06 01 04 00 05 00 01");
+    EXPECT_EQ(rig.LastWire(), "00 07 00 00 00 05 01 04 02 00 00");
+    // Registers() is the lowest served unit's pair, as the window starts on it.
+    EXPECT_EQ(&rig.engine.Registers(), rig.engine.Units().Of(1));
+}
+
+struct AbsentCase {
+    const char* name;
+    AbsentAnswer absent;
+    const char* request;
+    const char* wire;  // nullptr: no answer
+};
+
+const AbsentCase kAbsentCases[] = {
+    {"read, 0B", AbsentAnswer::GatewayTargetFailed, "00 09 00 00 00 06 03 03 00 00 00 01",
+     "00 09 00 00 00 03 03 83 0B"},
+    {"write, 0A", AbsentAnswer::GatewayPathUnavailable, "12 34 00 00 00 06 00 06 00 00 00 05",
+     "12 34 00 00 00 03 00 86 0A"},
+    {"write several, silent", AbsentAnswer::Silent,
+     "00 09 00 00 00 0B FF 10 00 00 00 02 04 00 05 00 06", nullptr},
+    // The unit comes before the function: an ignored or unknown one is
+    // answered for the absent unit all the same.
+    {"read coils, 0B", AbsentAnswer::GatewayTargetFailed, "00 09 00 00 00 06 04 01 00 00 00 01",
+     "00 09 00 00 00 03 04 81 0B"},
+    {"unknown function 0x2B, 0A", AbsentAnswer::GatewayPathUnavailable,
+     "00 09 00 00 00 03 05 2B 0E", "00 09 00 00 00 03 05 AB 0A"},
+    {"too short for its function, 0B", AbsentAnswer::GatewayTargetFailed,
+     "00 09 00 00 00 03 06 10 00", "00 09 00 00 00 03 06 90 0B"},
+};
+
+TEST(Units, UnitNotServedIsAnsweredPerAbsentAndChangesNothing) {
+    for (const AbsentCase& c : kAbsentCases) {
+        SCOPED_TRACE(c.name);
+        UnitsRig rig(c.absent);
+        rig.options.showReads = false;  // the line is written all the same
+        rig.options.showRaw = true;
+        rig.Feed(c.request);
+        const Packet request = Bytes(c.request);
+        const int unit = static_cast<unsigned char>(request[6]);
+        Lines lines{"RAW <- " + std::string(c.request),
+                    "REQ " +
+                        Hex4(256 * static_cast<unsigned char>(request[0]) +
+                             static_cast<unsigned char>(request[1])) +
+                        " Unit " + Decimal(unit) + " not served"};
+        if (c.wire == nullptr) {
+            EXPECT_TRUE(rig.rec.answers.empty());
+        } else {
+            ASSERT_EQ(rig.rec.answers.size(), 1u);
+            EXPECT_EQ(rig.LastWire(), c.wire);
+            EXPECT_TRUE(rig.rec.answers[0].view);  // dumped as Show raw data says
+            lines.push_back("DISPATCH " + Decimal(rig.rec.answers[0].functionByte));
+        }
+        EXPECT_EQ(rig.rec.lines, lines);
+        for (int served : {1, 2, 247}) {
+            EXPECT_EQ(rig.HoldingOf(served), RegisterTable{}) << served;
+        }
+        EXPECT_EQ(rig.engine.PacketsReceived(), 1);
+    }
+}
+
+// One frame per served function, then the too-short line: each request line
+// ends with the unit; answer lines, register values and the empty packet
+// line do not.
+TEST(Units, RequestLinesNameTheUnit) {
+    UnitsRig rig;
+    rig.Feed(
+        "00 01 00 00 00 06 02 03 00 00 00 01  00 02 00 00 00 06 02 04 00 01 00 01 "
+        "00 03 00 00 00 06 F7 05 00 07 FF 00  00 04 00 00 00 06 01 06 00 0C FF FE "
+        "00 05 00 00 00 09 02 0F 00 00 00 0A 02 FF 03 "
+        "00 06 00 00 00 09 02 10 00 0A 00 01 02 00 01 "
+        "00 07 00 00 00 05 F7 04 00 00 00  00 08 00 00 00 01 02");
+    EXPECT_EQ(rig.rec.lines, (Lines{"REQ 0001 Read Holding Registers 0, count 1, unit 2",
+                                    "DISPATCH 3",
+                                    "ANS 0001 0000 Read Holding Registers 0, data 02 00 00 ",
+                                    "REQ 0002 Read Input Registers 1, count 1, unit 2",
+                                    "DISPATCH 4",
+                                    "ANS 0002 0000 Read Input Registers 1, data 0000",
+                                    "REQ 0003 Write single coil 7, value FF00, unit 247",
+                                    "DISPATCH 5",
+                                    "ANS 0003 0000 Write single coil response",
+                                    "REQ 0004 Write Holding Register 12, value FFFE, unit 1",
+                                    "DISPATCH 6",
+                                    "REQ 0005 Write Coils 0, length 10, unit 2",
+                                    "DISPATCH 15",
+                                    "ANS 0005 0000 Write Coils 0, length 10",
+                                    "REQ 0006 Write Holding Registers 10, length 1, unit 2",
+                                    "REQ 0006 Registervalue 40010, value 0001",
+                                    "DISPATCH 16",
+                                    "ANS 0006 0000 Write Holding Registers 10, length 1",
+                                    "REQ 0007 Frame too short, function 4, unit 247",
+                                    "DISPATCH 132",
+                                    "REQ 0008 Empty packet, ProtocolIdentifier 0000"}));
+}
+
+// "Don't answer" holds the frames of every unit, absent ones too, and
+// "Delay answer" delays the absent answer like any other.
+TEST(Units, HoldAndDelayApplyToAbsentUnitsAlike) {
+    UnitsRig rig;
+    rig.options.dontAnswer = true;
+    rig.Feed("00 01 00 00 00 06 09 03 00 00 00 01  00 02 00 00 00 06 01 06 00 00 00 01");
+    EXPECT_TRUE(rig.rec.answers.empty());
+    EXPECT_EQ(rig.HoldingOf(1)[0], 0);
+    rig.options.dontAnswer = false;
+    rig.Feed("");
+    ASSERT_EQ(rig.rec.answers.size(), 2u);
+    EXPECT_EQ(rig.rec.answers[0].wire, "00 01 00 00 00 03 09 83 0B");
+    EXPECT_EQ(rig.HoldingOf(1)[0], 1);
+
+    OperatorOptions delayed = rig.options.Snapshot();
+    delayed.delayAnswer = true;
+    delayed.delayMs = 300;
+    rig.engine.SetOptions(delayed);
+    const EngineStep step =
+        rig.engine.ProcessPacket(Bytes("00 03 00 00 00 06 09 03 00 00 00 01"), kRigConnection);
+    int sends = 0;
+    for (const Step& s : step.steps) {
+        if (s.kind != StepKind::Send) continue;
+        ++sends;
+        EXPECT_EQ(s.departure, Departure::Delayed);
+        EXPECT_EQ(s.delayMs, 300);
+    }
+    EXPECT_EQ(sends, 1);
+}
+
+// Canned answers serve every unit alike; an absent unit still gets its
+// exception, not a canned answer.
+TEST(Units, CannedAnswersForEveryServedUnit) {
+    UnitsRig rig(AbsentAnswer::GatewayTargetFailed, /*simulatePAT=*/true);
+    rig.Feed("00 01 00 00 00 06 01 03 01 2C 00 04");  // 300, count 4
+    const std::string one = rig.LastWire().substr(21);
+    rig.Feed("00 01 00 00 00 06 F7 03 01 2C 00 04");
+    EXPECT_EQ(rig.LastWire().substr(21), one);
+    EXPECT_EQ(one, "03 08 99 9A 99 99 99 99 40 24");
+    EXPECT_EQ(rig.rec.answers[0].functionByte, 3);
+    rig.Feed("00 01 00 00 00 06 08 03 01 2C 00 04");
+    EXPECT_EQ(rig.LastWire(), "00 01 00 00 00 03 08 83 0B");
+}
+
+}  // namespace
+}  // namespace tarvik::testing

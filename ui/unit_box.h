@@ -1,0 +1,23 @@
+// The "Unit" box: with more than one unit served, a combo box labelled
+// "Unit" (the label to its left) in the right-hand column below "Show
+// reads", listing the served ids; the unit chosen is the one whose
+// registers the panes and the holding-register list show and edit.
+#pragma once
+
+#include "engine/unit_tables.h"
+
+class QComboBox;
+class QLabel;
+class QWidget;
+
+namespace tarvik {
+
+struct UnitBoxControls {
+    QLabel* label = nullptr;
+    QComboBox* box = nullptr;  // each item's data is its unit id
+};
+
+// Makes both controls on `parent`, the first served id chosen.
+UnitBoxControls MakeUnitBox(QWidget* parent, const UnitSet& served);
+
+}  // namespace tarvik
