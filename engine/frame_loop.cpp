@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "engine/fault_step.h"
 #include "engine/function_codes.h"
 #include "engine/text_forms.h"
 
@@ -51,7 +52,17 @@ bool AnswerWholeFrames(FrameBuffer& buffer, HandlerContext& ctx) {
         }
         if (ctx.options.dontAnswer || !complete) break;
         if (header.Length > 1) {
-            HandleFrame(ctx, header, bytes.substr(offset + kHeaderSize, frameSize - kHeaderSize));
+            const std::string_view pdu =
+                bytes.substr(offset + kHeaderSize, frameSize - kHeaderSize);
+            const FaultOutcome fault = ctx.faults == nullptr
+                                           ? FaultOutcome::NotFired
+                                           : ApplyFaultRules(ctx, header, pdu, HandleFrame);
+            if (fault == FaultOutcome::NotFired) HandleFrame(ctx, header, pdu);
+            // Closed: nothing more of this arrival, nor of what was held, is answered.
+            if (fault == FaultOutcome::CloseStream) {
+                buffer.Clear();
+                return false;
+            }
         }
         offset += frameSize;
     }

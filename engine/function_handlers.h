@@ -14,6 +14,8 @@
 
 namespace tarvik {
 
+class FaultRules;
+
 struct HandlerContext {
     const OperatorOptions& options;
     StepList& out;
@@ -24,6 +26,8 @@ struct HandlerContext {
     bool standardWriteAnswer;
     // Where the answers of the frames being handled go.
     AnswerRoute route;
+    // Tried before each frame's handler; null when there are none.
+    FaultRules* faults = nullptr;
 };
 
 void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu);

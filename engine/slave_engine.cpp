@@ -99,8 +99,10 @@ void SlaveEngine::TraceOverflow(const FrameBuffer& buffer, std::string_view text
 }
 
 bool SlaveEngine::ReleaseSlice(FrameBuffer& buffer, const AnswerRoute& route) {
-    HandlerContext ctx{options_, steps_, random_, tables_, simulatePAT_, standardWriteAnswer_,
-                       route};
+    HandlerContext ctx{options_,     steps_,
+                       random_,      tables_,
+                       simulatePAT_, standardWriteAnswer_,
+                       route,        faults_.Empty() ? nullptr : &faults_};
     return AnswerWholeFrames(buffer, ctx);
 }
 

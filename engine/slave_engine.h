@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "engine/answer_route.h"
+#include "engine/fault_rules.h"
 #include "engine/held_frames.h"
 #include "engine/operator_options.h"
 #include "engine/random_source.h"
@@ -70,6 +71,11 @@ public:
     // frames included) is emptied; the counter goes on.
     void ClearStreamBuffer() { held_.ClearStream(); }
 
+    // The fault rules tried for every whole frame; switching one on or off
+    // holds from the next frame.
+    FaultRules& Faults() { return faults_; }
+    const FaultRules& Faults() const { return faults_; }
+
     RegisterTables& Registers() { return tables_; }
     const RegisterTables& Registers() const { return tables_; }
     std::string_view ReceiveBuffer() const { return held_.Stream().View(); }
@@ -93,6 +99,7 @@ private:
     bool standardWriteAnswer_;
     OperatorOptions options_;
     RegisterTables tables_;
+    FaultRules faults_;
     HeldFrames held_;
     uint64_t streamConnection_ = 0;  // the connection the stream's bytes came on
     StepList steps_;
