@@ -26,7 +26,11 @@ int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string
     QCoreApplication::setApplicationName(kProgramName);
     ProgramSignals programSignals;
 
+    // Its line is on standard error already; a service is not restarted for it.
+    if (plan.faults.error) return 2;
     HeadlessFace face(plan.settings, plan.options, HeadlessSettings{quiet, 1});
+    if (plan.seed) face.Core().Seed(*plan.seed);
+    face.Core().UseFaults(plan.faults, plan.settingsPath);
     if (!plan.registersFile.empty()) {
         const RegisterFileResult loaded = LoadRegisterFile(plan.registersFile);
         if (!loaded.ok) {

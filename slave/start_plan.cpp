@@ -20,6 +20,9 @@ StartPlan PlanStart(const StartRequest& request) {
         plan.warnings.push_back(line + " (using defaults)");
     }
     plan.settings = ReadStartupSettings(file);
+    plan.settingsPath = file.Path();
+    plan.seed = request.seed;
+    plan.faults = ReadFaultsSection(file);
 
     const StartOptions options = ReadStartOptions(file);
     plan.options.showRawData = options.ShowRawData;

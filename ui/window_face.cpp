@@ -7,6 +7,7 @@
 
 #include "slave/product_texts.h"
 #include "ui/register_files.h"
+#include "ui/status_bar_widget.h"
 
 namespace tarvik {
 
@@ -40,6 +41,20 @@ StartOutcome WindowFace::Start() {
     return start.outcome;
 }
 
+void WindowFace::UseFaults(const FaultsSection& section, const std::string& settingsPath) {
+    core_.UseFaults(section, settingsPath);
+    faultMenu_ = new FaultMenu(window_, *window_.StatusBar(), core_.Faults());
+    QObject::connect(&core_, &SlaveCore::FaultRulesReplaced, faultMenu_, &FaultMenu::Rebuild);
+}
+
+void WindowFace::Reload() {
+    const ReloadReport report = core_.Reload();
+    if (report.errors.empty()) return;
+    window_.StatusBar()->ShowForAWhile(
+        QStringLiteral("Reload failed: ") + QString::fromStdString(report.errors.front()),
+        kReloadFailedShownMs);
+}
+
 void WindowFace::LoadRegistersFrom(const std::string& path) {
     if (LoadRegistersWithMessage(&window_, QString::fromStdString(path), core_.Registers()))
         window_.ShowRegistersAgain();
@@ -48,6 +63,13 @@ void WindowFace::LoadRegistersFrom(const std::string& path) {
 std::unique_ptr<QMessageBox> MakeAllSocketsBusyBox(QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, kProgramName, kAllSocketsBusy,
                                              QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> MakeSettingsErrorBox(QWidget* parent, const std::string& text) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, kProgramName,
+                                             QString::fromStdString(text), QMessageBox::Ok, parent);
     box->setTextFormat(Qt::PlainText);
     return box;
 }

@@ -53,8 +53,12 @@ int RunWindow(const StartPlan& plan, const std::vector<std::string>& args) {
     ProgramSignals programSignals;
 
     WindowFace face(plan.settings, plan.options);
+    if (plan.seed) face.Core().Seed(*plan.seed);
+    face.UseFaults(plan.faults, plan.settingsPath);
     {
         const StartUpBoxes boxes(programSignals);
+        if (plan.faults.error)
+            MakeSettingsErrorBox(&face.Window(), plan.faults.error->Text())->exec();
         face.Core().StartTraceFile(plan.traceFile, plan.traceFileMaxBytes);
         if (!plan.registersFile.empty()) face.LoadRegistersFrom(plan.registersFile);
         // Ended while a box was up: after OK the window would have gone on.
@@ -71,7 +75,7 @@ int RunWindow(const StartPlan& plan, const std::vector<std::string>& args) {
     QObject::connect(&programSignals, &ProgramSignals::EndRequested, &face.Window(),
                      &QWidget::close);
     QObject::connect(&programSignals, &ProgramSignals::ReloadRequested, &face.Window(),
-                     [&face] { face.Core().Reload(); });
+                     [&face] { face.Reload(); });
     face.Window().show();
     return QApplication::exec();
 }
