@@ -60,8 +60,9 @@ void FaultMenu::Rebuild() {
         panel_->setAlignment(Qt::AlignCenter);
         panel_->setStyleSheet(QStringLiteral("QLabel { background-color: %1; color: %2; }")
                                   .arg(WarningBackground().name(), WarningText().name()));
-        // The first permanent widget: left of the packet counters.
-        statusBar_.insertPermanentWidget(0, panel_, 0);
+        // The first permanent widget, left of the packet counters: the bar
+        // counts its one normal widget (the connection panel) first.
+        statusBar_.insertPermanentWidget(1, panel_, 0);
     }
     ShowCount();
 }
