@@ -229,5 +229,16 @@ TEST(FaultRulesProgram, ABadLineEndsWithStatusTwo) {
     }
 }
 
+TEST(FaultRulesProgram, ASeedThatIsNoWholeNumberEndsWithStatusTwo) {
+    for (const char* seed : {"-1", "0x10", "1.5", "99999999999999999999"}) {
+        SCOPED_TRACE(seed);
+        ProgramProcess program(TARVIK_PROGRAM, ServerIni(PickFreeTcpPort()),
+                               Headless({"--seed", seed}));
+        EXPECT_EQ(program.WaitForExit(20s), 2);
+        EXPECT_EQ(program.Stderr().rfind(std::string("Bad --seed '") + seed + "'", 0), 0u)
+            << program.Stderr();
+    }
+}
+
 }  // namespace
 }  // namespace tarvik::testing
