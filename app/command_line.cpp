@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <set>
@@ -41,14 +42,19 @@ struct Options {
         QStringLiteral("registers"),
         QStringLiteral("Load the register values from the CSV file PATH at start."),
         QStringLiteral("PATH")};
+    QCommandLineOption seed{
+        QStringLiteral("seed"),
+        QStringLiteral("Seed the random source with N instead of the clock, so chance fault "
+                       "rules and random register values repeat run to run."),
+        QStringLiteral("N")};
 };
 
 void Describe(QCommandLineParser& parser, const Options& options) {
     parser.setApplicationDescription(
         QStringLiteral("Tarvik Slave Emulator: a Modbus/TCP slave that answers a master's requests "
                        "and traces them."));
-    parser.addOptions(
-        {options.headless, options.quiet, options.config, options.traceFile, options.registers});
+    parser.addOptions({options.headless, options.quiet, options.config, options.traceFile,
+                       options.registers, options.seed});
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -92,6 +98,18 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
     line.config = parser.value(options.config).toStdString();
     line.traceFile = parser.value(options.traceFile).toStdString();
     line.registers = parser.value(options.registers).toStdString();
+    if (parser.isSet(options.seed)) {
+        const QString text = parser.value(options.seed);
+        bool ok = false;
+        const qulonglong seed = text.toULongLong(&ok);
+        // Digits only: no sign, blank or base prefix slips through as another number.
+        static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+        if (!ok || !digits.match(text).hasMatch()) {
+            line.error = "Bad --seed '" + text.toStdString() + "': a whole number is needed.";
+            return line;
+        }
+        line.seed = static_cast<uint64_t>(seed);
+    }
     return line;
 }
 

@@ -3,6 +3,8 @@
 // window (-platform, -style, ...) are passed through to it untouched.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,9 +15,10 @@ struct CommandLine {
     bool quiet = false;
     bool help = false;
     bool version = false;
-    std::string config;     // --config PATH, empty for the file beside the program
-    std::string traceFile;  // --trace-file PATH
-    std::string registers;  // --registers PATH
+    std::string config;            // --config PATH, empty for the file beside the program
+    std::string traceFile;         // --trace-file PATH
+    std::string registers;         // --registers PATH
+    std::optional<uint64_t> seed;  // --seed N
     // The arguments for the application object: the program name and Qt's
     // own options.
     std::vector<std::string> applicationArgs;

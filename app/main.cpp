@@ -52,6 +52,7 @@ int main(int argc, char* argv[]) {
     request.configPath = line.config;
     request.traceFile = line.traceFile;
     request.registersFile = line.registers;
+    request.seed = line.seed;
     const tarvik::StartPlan plan = tarvik::PlanStart(request);
     for (const std::string& warning : plan.warnings) std::fprintf(stderr, "%s\n", warning.c_str());
     if (!plan.fatal.empty()) {

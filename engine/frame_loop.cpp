@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "engine/fault_step.h"
 #include "engine/function_codes.h"
 #include "engine/text_forms.h"
 #include "engine/unit_choice.h"
@@ -10,8 +11,6 @@ namespace tarvik {
 namespace {
 
 void HandleFrame(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
-    // Tested here first: with units off, the one table costs no call.
-    if (ctx.units != nullptr && !ChooseUnit(ctx, header, pdu)) return;
     switch (static_cast<FunctionCode>(static_cast<unsigned char>(pdu[0]))) {
         case FunctionCode::ReadCoils:
         case FunctionCode::ReadDiscreteInputs: break;  // never answered
@@ -54,7 +53,22 @@ bool AnswerWholeFrames(FrameBuffer& buffer, HandlerContext& ctx) {
         }
         if (ctx.options.dontAnswer || !complete) break;
         if (header.Length > 1) {
-            HandleFrame(ctx, header, bytes.substr(offset + kHeaderSize, frameSize - kHeaderSize));
+            const std::string_view pdu =
+                bytes.substr(offset + kHeaderSize, frameSize - kHeaderSize);
+            // The unit first (tested here: with units off, the one table
+            // costs no call), then the rules, then the function itself. An
+            // absent unit's request is answered as such and tries no rule.
+            if (ctx.units == nullptr || ChooseUnit(ctx, header, pdu)) {
+                const FaultOutcome fault = ctx.faults == nullptr
+                                               ? FaultOutcome::NotFired
+                                               : ApplyFaultRules(ctx, header, pdu, HandleFrame);
+                if (fault == FaultOutcome::NotFired) HandleFrame(ctx, header, pdu);
+                // Closed: nothing more of this arrival, nor of what was held, is answered.
+                if (fault == FaultOutcome::CloseStream) {
+                    buffer.Clear();
+                    return false;
+                }
+            }
         }
         offset += frameSize;
     }

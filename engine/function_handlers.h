@@ -17,6 +17,8 @@
 
 namespace tarvik {
 
+class FaultRules;
+
 struct HandlerContext {
     const OperatorOptions& options;
     StepList& out;
@@ -33,6 +35,8 @@ struct HandlerContext {
     // other unit gets; null with units off. Request lines then name the unit.
     UnitTables* units = nullptr;
     AbsentAnswer absent = AbsentAnswer::GatewayTargetFailed;
+    // Tried before each frame's handler; null when there are none.
+    FaultRules* faults = nullptr;
 };
 
 // Records a function's request line, ending in ", unit N" with units on.

@@ -105,9 +105,16 @@ void SlaveEngine::TraceOverflow(const FrameBuffer& buffer, std::string_view text
 }
 
 bool SlaveEngine::ReleaseSlice(FrameBuffer& buffer, const AnswerRoute& route) {
-    HandlerContext ctx{
-        options_, steps_,   random_, &tables_.First(), simulatePAT_, standardWriteAnswer_,
-        route,    unitsOn_, absent_};
+    HandlerContext ctx{options_,
+                       steps_,
+                       random_,
+                       &tables_.First(),
+                       simulatePAT_,
+                       standardWriteAnswer_,
+                       route,
+                       unitsOn_,
+                       absent_,
+                       faults_.Empty() ? nullptr : &faults_};
     return AnswerWholeFrames(buffer, ctx);
 }
 

@@ -12,6 +12,7 @@
 
 #include "engine/absent_answer.h"
 #include "engine/answer_route.h"
+#include "engine/fault_rules.h"
 #include "engine/held_frames.h"
 #include "engine/operator_options.h"
 #include "engine/random_source.h"
@@ -78,6 +79,11 @@ public:
     // frames included) is emptied; the counter goes on.
     void ClearStreamBuffer() { held_.ClearStream(); }
 
+    // The fault rules tried for every whole frame; switching one on or off
+    // holds from the next frame.
+    FaultRules& Faults() { return faults_; }
+    const FaultRules& Faults() const { return faults_; }
+
     // Units off: the one pair. Units on: the lowest served unit's.
     RegisterTables& Registers() { return tables_.First(); }
     const RegisterTables& Registers() const { return tables_.First(); }
@@ -106,6 +112,7 @@ private:
     UnitTables tables_;
     AbsentAnswer absent_ = AbsentAnswer::GatewayTargetFailed;
     UnitTables* unitsOn_ = nullptr;  // &tables_ with units on, for every slice
+    FaultRules faults_;
     HeldFrames held_;
     uint64_t streamConnection_ = 0;  // the connection the stream's bytes came on
     StepList steps_;

@@ -1,5 +1,7 @@
 #include "engine/steps.h"
 
+#include <algorithm>
+
 namespace tarvik {
 
 namespace {
@@ -85,6 +87,11 @@ void StepList::Close(const AnswerRoute& route) {
     step.route = route;
     step.textAt = step.bytesAt = arena_.size();
     steps_.push_back(step);
+}
+
+void StepList::MoveLastTo(std::size_t at) {
+    if (at >= steps_.size()) return;
+    std::rotate(steps_.begin() + static_cast<std::ptrdiff_t>(at), steps_.end() - 1, steps_.end());
 }
 
 void StepList::WriteTrace(const Step& step, TraceWriter& trace) const {

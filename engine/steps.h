@@ -69,6 +69,10 @@ public:
 
     void Close(const AnswerRoute& route);
 
+    // Moves the last step to position `at`, the steps from there on one
+    // place back: a line that must stand before steps already recorded.
+    void MoveLastTo(std::size_t at);
+
     // Answer bytes recorded since the last ResetMeter: what one pass of the
     // event loop hands on is bounded by them.
     std::size_t MeteredBytes() const { return metered_; }

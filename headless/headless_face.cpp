@@ -1,5 +1,7 @@
 #include "headless/headless_face.h"
 
+#include <cstdio>
+
 #include "config/units_section.h"
 #include "engine/text_forms.h"
 #include "slave/trace_outputs.h"
@@ -25,6 +27,7 @@ StartOutcome HeadlessFace::Start() {
     if (const StartupSettings& settings = core_.Settings(); settings.UnitsServed.any()) {
         Notice("Units: " + UnitsNotice(UnitsSettings{settings.UnitsServed, settings.UnitsAbsent}));
     }
+    if (core_.Faults().Present()) Notice(FaultRulesNotice(core_.Faults().Rules()));
     // From here on every change of the connection panel is told; the first
     // text was written during the start above.
     started_ = true;
@@ -35,7 +38,9 @@ StartOutcome HeadlessFace::Start() {
 void HeadlessFace::Notice(std::string_view text) { out_.Add(NoticeLine(text)); }
 
 void HeadlessFace::Reload() {
-    for (const std::string& line : core_.Reload()) out_.Add(line);
+    const ReloadReport report = core_.Reload();
+    for (const std::string& line : report.notices) out_.Add(line);
+    for (const std::string& line : report.errors) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 void HeadlessFace::SetPanelText(int panel, std::string_view text) {

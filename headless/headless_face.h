@@ -40,7 +40,8 @@ public:
     SlaveCore& Core() { return core_; }
     // Writes one notice line in its place among the trace lines.
     void Notice(std::string_view text);
-    // The reload signal: the core's reload, its notices on standard output.
+    // The reload signal: the core's reload, its notices on standard output
+    // and its errors on standard error.
     void Reload();
 
 private:

@@ -32,6 +32,8 @@ int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string
     }
 
     HeadlessFace face(plan.settings, plan.options, HeadlessSettings{quiet, 1});
+    if (plan.seed) face.Core().Seed(*plan.seed);
+    face.Core().UseFaults(plan.faults, plan.settingsPath);
     if (!plan.registersFile.empty()) {
         const std::string error = LoadRegisterFileInto(plan.registersFile, face.Core().Units());
         if (!error.empty()) {

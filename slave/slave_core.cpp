@@ -35,6 +35,15 @@ SlaveCore::SlaveCore(const StartupSettings& settings, const OperatorOptions& opt
     connect(&reconnectTick_, &QTimer::timeout, this, [this] { manager_.ReconnectTick(); });
     sendTick_.start();
     reconnectTick_.start();
+    reload_.Add([this](ReloadReport& report) {
+        if (!settingsPath_.empty() && faults_.Reload(settingsPath_, report))
+            emit FaultRulesReplaced();
+    });
+}
+
+void SlaveCore::UseFaults(const FaultsSection& section, const std::string& settingsPath) {
+    faults_.Take(section);
+    settingsPath_ = settingsPath;
 }
 
 SlaveCore::~SlaveCore() {

@@ -20,6 +20,7 @@
 #include "engine/clock_random.h"
 #include "engine/operator_options.h"
 #include "engine/slave_engine.h"
+#include "slave/core_faults.h"
 #include "slave/core_reload.h"
 #include "slave/status_panels.h"
 #include "slave/trace_outputs.h"
@@ -71,8 +72,16 @@ public:
     const OperatorOptions& Options() const { return engine_.Options(); }
 
     // The reload signal's work, in its fixed order (see CoreReload); the
-    // notice lines for a face that shows notices.
-    std::vector<std::string> Reload() { return reload_.Run(); }
+    // notice lines for a face that shows notices, the errors for all.
+    ReloadReport Reload() { return reload_.Run(); }
+
+    // The random source from `seed` instead of the clock: runs repeat.
+    void Seed(uint64_t seed) { random_ = ClockSeededRandom(seed); }
+
+    // The fault rules read at start, and the settings file a reload reads
+    // them from again (none: a reload leaves them).
+    void UseFaults(const FaultsSection& section, const std::string& settingsPath);
+    CoreFaults& Faults() { return faults_; }
 
     const StartupSettings& Settings() const { return settings_; }
     TraceModel& Trace() { return trace_; }
@@ -101,6 +110,8 @@ signals:
     void ConnectionColourChanged(int32_t colour);
     // A socket reported trouble; the face shows it.
     void SocketFailed(const SocketError& error);
+    // A reload replaced the fault rules.
+    void FaultRulesReplaced();
 
 private:
     StatusView CurrentStatus() const;
@@ -118,6 +129,8 @@ private:
     SocketSet sockets_;
     AnswerDispatcher dispatcher_;
     SlaveEngine engine_;
+    CoreFaults faults_{engine_.Faults()};
+    std::string settingsPath_;
     ConnectionManager manager_;
     QTimer sendTick_;
     QTimer reconnectTick_;

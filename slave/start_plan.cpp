@@ -29,6 +29,11 @@ StartPlan PlanStart(const StartRequest& request) {
     } else {
         plan.settingsErrors.push_back(units.error.Text());
     }
+    plan.settingsPath = file.Path();
+    plan.seed = request.seed;
+    plan.faults = ReadFaultsSection(file);
+    // Refused, the section is left out and said as the others are.
+    if (plan.faults.error) plan.settingsErrors.push_back(plan.faults.error->Text());
 
     const StartOptions options = ReadStartOptions(file);
     plan.warnings.insert(plan.warnings.end(), options.Warnings.begin(), options.Warnings.end());

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "config/faults_section.h"
 #include "config/startup_settings.h"
 #include "slave/fixed_options.h"
 
@@ -19,6 +21,7 @@ struct StartRequest {
     std::string registersFile;  // --registers, wins over RegistersFile=
     // Relative paths of both, wherever they come from, are taken from the
     // settings file's folder.
+    std::optional<uint64_t> seed;  // --seed: the random source repeats
 };
 
 struct StartPlan {
@@ -27,6 +30,12 @@ struct StartPlan {
     std::string traceFile;  // resolved against the settings file's folder; empty for none
     uint64_t traceFileMaxBytes = 0;
     std::string registersFile;  // resolved the same way; empty for none
+    std::optional<uint64_t> seed;
+    // The settings file's path, read again by a reload.
+    std::string settingsPath;
+    // [Faults]; with an error, its line goes to standard error, the headless
+    // face ends with status 2 and the window starts without rules.
+    FaultsSection faults;
     // Lines for standard error; the program goes on (defaults for an
     // unreadable settings file beside the program).
     std::vector<std::string> warnings;

@@ -88,6 +88,9 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QStatusBar(parent) {
     frameMs_ = ScreenFrameIntervalMs();
     clock_.start();
     countersPaintedAtMs_ = -frameMs_;
+    coverTimer_.setSingleShot(true);
+    connect(&coverTimer_, &QTimer::timeout, this,
+            [this] { Panel(kConnectionPanel)->setText(connectionText_); });
     counterFrame_.setSingleShot(true);
     connect(&counterFrame_, &QTimer::timeout, this, &StatusBarWidget::RepaintCounters);
 }
@@ -102,6 +105,10 @@ void StatusBarWidget::SetPanelText(int panel, std::string_view text) {
     if (label == nullptr) return;
     const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     if (!IsCounter(panel)) {
+        if (panel == kConnectionPanel) {
+            connectionText_ = shown;
+            if (coverTimer_.isActive()) return;
+        }
         label->setText(shown);
         return;
     }
@@ -136,6 +143,12 @@ void StatusBarWidget::ShowSocketError(const QString& text) {
     Panel(kConnectionPanel)
         ->setToolTip(QString::fromLatin1(kPanels[0].hint) +
                      QStringLiteral("\nLast socket error: ") + text);
+}
+
+void StatusBarWidget::ShowForAWhile(const QString& text, int ms) {
+    if (!coverTimer_.isActive()) connectionText_ = Panel(kConnectionPanel)->text();
+    Panel(kConnectionPanel)->setText(text);
+    coverTimer_.start(ms);
 }
 
 void StatusBarWidget::UpdateClock() {

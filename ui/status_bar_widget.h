@@ -34,6 +34,10 @@ public:
     // The latest socket trouble, under the connection panel's hint.
     void ShowSocketError(const QString& text);
 
+    // `text` in the connection panel for `ms` milliseconds; what the core
+    // writes there meanwhile is shown once the time is up.
+    void ShowForAWhile(const QString& text, int ms);
+
     // Rewrites the date and time panels where the clock has moved on; run by
     // the bar's own one-second timer.
     void UpdateClock();
@@ -50,6 +54,9 @@ private:
     int frameMs_ = 0;
     // Runs while a counter's repaint waits for the end of the frame.
     QTimer counterFrame_;
+    // Runs while ShowForAWhile's text covers the connection panel's own.
+    QTimer coverTimer_;
+    QString connectionText_;
 };
 
 }  // namespace tarvik

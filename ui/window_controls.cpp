@@ -97,6 +97,9 @@ QIcon MakeWindowIcon() {
     return QIcon(pixmap);
 }
 
+QColor WarningBackground() { return kWarningBackground; }
+QColor WarningText() { return kWarningText; }
+
 void ShowAsWarning(QCheckBox& box, bool warn) {
     // A style sheet, because styles may paint a check box's background from
     // their own colours rather than its palette.

@@ -3,6 +3,7 @@
 // connection colour shows only in the gaps between them.
 #pragma once
 
+#include <QColor>
 #include <QRect>
 #include <QString>
 
@@ -47,5 +48,8 @@ QIcon MakeWindowIcon();
 // An option that changes how the emulator answers is drawn in a warning
 // colour while it is checked, so a forgotten one is seen at a glance.
 void ShowAsWarning(QCheckBox& box, bool warn);
+// That warning colour, for other widgets that warn the same way.
+QColor WarningBackground();
+QColor WarningText();
 
 }  // namespace tarvik

@@ -8,6 +8,7 @@
 
 #include "slave/product_texts.h"
 #include "ui/register_files.h"
+#include "ui/status_bar_widget.h"
 
 namespace tarvik {
 
@@ -39,6 +40,20 @@ StartOutcome WindowFace::Start() {
     const CoreStart start = core_.Start();
     window_.setWindowTitle(QString::fromStdString(start.caption));
     return start.outcome;
+}
+
+void WindowFace::UseFaults(const FaultsSection& section, const std::string& settingsPath) {
+    core_.UseFaults(section, settingsPath);
+    faultMenu_ = new FaultMenu(window_, *window_.StatusBar(), core_.Faults());
+    QObject::connect(&core_, &SlaveCore::FaultRulesReplaced, faultMenu_, &FaultMenu::Rebuild);
+}
+
+void WindowFace::Reload() {
+    const ReloadReport report = core_.Reload();
+    if (report.errors.empty()) return;
+    window_.StatusBar()->ShowForAWhile(
+        QStringLiteral("Reload failed: ") + QString::fromStdString(report.errors.front()),
+        kReloadFailedShownMs);
 }
 
 void WindowFace::LoadRegistersFrom(const std::string& path) {

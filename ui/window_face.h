@@ -10,6 +10,7 @@
 #include "config/startup_settings.h"
 #include "slave/fixed_options.h"
 #include "slave/slave_core.h"
+#include "ui/fault_menu.h"
 #include "ui/main_window.h"
 
 class QMessageBox;
@@ -29,17 +30,30 @@ public:
     // event loop.
     StartOutcome Start();
 
+    // The fault rules read at start (none after an error) and where a
+    // reload reads them again; builds the Faults menu and panel.
+    void UseFaults(const FaultsSection& section, const std::string& settingsPath);
+    // The reload signal: the core's reload; a failure shows in the status
+    // bar's first panel for a while.
+    void Reload();
+
     // Loads a registers file before any port opens; a failure is a message
     // box and leaves the registers at 0.
     void LoadRegistersFrom(const std::string& path);
 
     MainWindow& Window() { return window_; }
     SlaveCore& Core() { return core_; }
+    // Null until UseFaults.
+    FaultMenu* Faults() const { return faultMenu_; }
 
 private:
     MainWindow window_;
     SlaveCore core_;
+    FaultMenu* faultMenu_ = nullptr;  // owned by the window
 };
+
+// How long a failed reload stays in the status bar.
+inline constexpr int kReloadFailedShownMs = 10000;
 
 // The one message the operator ever gets: a warning with a single OK,
 // titled with the program's name. The caller shows it (exec or open).

@@ -53,6 +53,8 @@ int RunWindow(const StartPlan& plan, const std::vector<std::string>& args) {
     ProgramSignals programSignals;
 
     WindowFace face(plan.settings, plan.options);
+    if (plan.seed) face.Core().Seed(*plan.seed);
+    face.UseFaults(plan.faults, plan.settingsPath);
     {
         const StartUpBoxes boxes(programSignals);
         // The sections in error were left out: the window goes on without them.
@@ -77,7 +79,7 @@ int RunWindow(const StartPlan& plan, const std::vector<std::string>& args) {
     QObject::connect(&programSignals, &ProgramSignals::EndRequested, &face.Window(),
                      &QWidget::close);
     QObject::connect(&programSignals, &ProgramSignals::ReloadRequested, &face.Window(),
-                     [&face] { face.Core().Reload(); });
+                     [&face] { face.Reload(); });
     face.Window().show();
     return QApplication::exec();
 }

@@ -8,7 +8,7 @@
 // going to each in turn; units:0 is the one table.
 // Apart: the fault rules' decision for one frame, against rules that all
 // reach the address test and none fires, as a frame meets them before its
-// function's handling.
+// function's handling; and the whole engine per frame with no rules and 50.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -132,16 +132,46 @@ void Cases(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(ProcessPacketThroughput)->Apply(Cases);
 
-// args: rules
-void FaultRulesDecide(benchmark::State& state) {
+// Rules that all reach the address test and none fires for reads at 0.
+std::vector<FaultRule> MissingRules(int64_t count) {
     std::vector<FaultRule> list;
-    for (int i = 0; i < state.range(0); ++i) {
+    for (int i = 0; i < count; ++i) {
         const int32_t first = 1000 + 10 * i;
         list.push_back(FaultRule{"Rule" + std::to_string(i), ValueMatch::AnyValue(),
                                  ValueMatch::OneValue(3), ValueMatch::RangeOf(first, first + 9),
                                  FaultAction{FaultActionKind::Exception, 6}, FaultWhen{}});
     }
-    FaultRules rules(std::move(list));
+    return list;
+}
+
+// The whole engine per frame, untraced, a thousand reads per arrival, with
+// no rules and with rules tried before every frame. args: rules
+void ProcessPacketWithRules(benchmark::State& state) {
+    OperatorOptions options;
+    options.showRawData = options.showReads = false;
+    TraceModel trace;
+    DiscardingSockets sockets;
+    FixedRandom random;
+    AnswerDispatcher dispatcher(trace, sockets);
+    SlaveEngine engine(random, false);
+    engine.SetOptions(options);
+    engine.Faults() = FaultRules(MissingRules(state.range(0)));
+    constexpr int kFrames = 1000;
+    Packet arrival;
+    for (int i = 0; i < kFrames; ++i) arrival += Request(3, 10, i, 1);
+    for (auto _ : state) {
+        dispatcher.CarryOut(engine.ProcessPacket(arrival, 1).steps);
+        while (engine.ReleasePending()) dispatcher.CarryOut(engine.ContinueRelease().steps);
+    }
+    benchmark::DoNotOptimize(sockets.bytes);
+    state.SetItemsProcessed(state.iterations() * kFrames);
+}
+
+BENCHMARK(ProcessPacketWithRules)->Arg(0)->Arg(50)->ArgName("rules");
+
+// args: rules
+void FaultRulesDecide(benchmark::State& state) {
+    FaultRules rules(MissingRules(state.range(0)));
     FixedRandom random;
     const Packet frame = Request(3, 10, 1, 1);
     const std::string_view pdu = std::string_view(frame).substr(7);

@@ -33,6 +33,7 @@ ProgramUnderTest::ProgramUnderTest(const std::string& iniText) {
     request.appFolder = folder_.path().toStdString() + "/";
     const StartPlan plan = PlanStart(request);
     program_ = std::make_unique<WindowFace>(plan.settings, plan.options);
+    program_->UseFaults(plan.faults, plan.settingsPath);
     outcome_ = program_->Start();
 }
 

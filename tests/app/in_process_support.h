@@ -29,6 +29,11 @@ public:
 
     SlaveCore& Core() { return program_->Core(); }
     MainWindow& Window() { return program_->Window(); }
+    WindowFace& Face() { return *program_; }
+    // The settings file, to be rewritten before a reload.
+    std::string SettingsPath() const {
+        return folder_.filePath(QStringLiteral("TarvikSlave.ini")).toStdString();
+    }
     StartOutcome Outcome() const { return outcome_; }
 
     // Shows the window and waits until it is on the (offscreen) screen.

@@ -12,6 +12,7 @@
 #include <future>
 #include <vector>
 
+#include "config/faults_section.h"
 #include "testkit/qt/event_waits.h"
 #include "tests/support/core_rig.h"
 #include "tests/transport/qt_test_support.h"
@@ -159,6 +160,46 @@ TEST(LibmodbusMaster, ReadsAndWritesThreeUnitsAndGetsGatewayTargetFailedFromAnAb
     EXPECT_EQ(s.absent, -1);
     EXPECT_EQ(s.absentErrno, EMBXGTAR);
     EXPECT_EQ(rig.core.Units().Of(2)->HoldingRegisters[5], 200);
+}
+
+// A rule's exception reaches the master as the library's own errno; the
+// write it refused stays undone.
+TEST(LibmodbusMaster, GetsTheExceptionAFaultRuleGives) {
+    CoreRig rig(ServerSettings({"0=Test"}));
+    const FaultsSection faults = ReadFaultsSectionFromText(
+        "[Faults]\nBusy=*,3,100-199,exception 06\nGuard=*,6,*,exception 04\n");
+    ASSERT_FALSE(faults.error);
+    rig.core.UseFaults(faults, "");
+    struct Result {
+        int read = 0, readErrno = 0, write = 0, writeErrno = 0, other = 0;
+    };
+    auto done = std::async(std::launch::async, [port = rig.Port()] {
+        Result r;
+        modbus_t* ctx = modbus_new_tcp("127.0.0.1", port);
+        if (ctx == nullptr) return r;
+        modbus_set_response_timeout(ctx, 1, 0);
+        if (modbus_connect(ctx) == 0) {
+            uint16_t words[2] = {};
+            r.read = modbus_read_registers(ctx, 150, 2, words);
+            r.readErrno = errno;
+            r.write = modbus_write_register(ctx, 3, 9);
+            r.writeErrno = errno;
+            r.other = modbus_read_registers(ctx, 0, 2, words);
+        }
+        modbus_close(ctx);
+        modbus_free(ctx);
+        return r;
+    });
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        30000));
+    const Result r = done.get();
+    EXPECT_EQ(r.read, -1);
+    EXPECT_EQ(r.readErrno, EMBXSBUSY);
+    EXPECT_EQ(r.write, -1);
+    EXPECT_EQ(r.writeErrno, EMBXSFAIL);
+    EXPECT_EQ(r.other, 2);
+    EXPECT_EQ(rig.core.Registers().HoldingRegisters[3], 0);
 }
 
 }  // namespace
