@@ -50,6 +50,10 @@ void HeadlessFace::SetPanelText(int panel, std::string_view text) {
     if (panel == kConnectionPanel && started_) Notice(text);
 }
 
+void HeadlessFace::SetPanelNumber(int panel, int32_t value) {
+    if (panel >= 1 && panel <= kPanelCount) counters_[panel - 1] = value;
+}
+
 std::string RoleText(const SlaveCore& core) {
     const StartupSettings& settings = core.Settings();
     if (!settings.SocketServer) {

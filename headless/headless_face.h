@@ -46,9 +46,12 @@ public:
 
 private:
     void SetPanelText(int panel, std::string_view text) override;
+    // The counters are not printed: no text is made for them per packet.
+    void SetPanelNumber(int panel, int32_t value) override;
 
     FixedOptions options_;
     std::string panels_[kPanelCount];
+    int32_t counters_[kPanelCount] = {};
     bool started_ = false;
     SlaveCore core_;
     LineWriter& out_;

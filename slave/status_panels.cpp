@@ -4,6 +4,8 @@
 
 namespace tarvik {
 
+void StatusPanels::SetPanelNumber(int panel, int32_t value) { SetPanelText(panel, Decimal(value)); }
+
 std::string ConnectionText(const StatusView& view) {
     if (view.state == SocketState::Connected) {
         return "Connected to " + view.remoteHostIP + ":" + Decimal(view.remotePort);
@@ -28,9 +30,9 @@ bool SameConnection(const StatusView& a, const StatusView& b) {
 void StatusPanelWriter::Refresh(StatusPanels& panels, const StatusView& view) {
     const bool all = !shown_.has_value();
     if (all || shown_->packetsReceived != view.packetsReceived)
-        panels.SetPanelText(kReceivedPanel, Decimal(view.packetsReceived));
+        panels.SetPanelNumber(kReceivedPanel, view.packetsReceived);
     if (all || shown_->packetsSent != view.packetsSent)
-        panels.SetPanelText(kSentPanel, Decimal(view.packetsSent));
+        panels.SetPanelNumber(kSentPanel, view.packetsSent);
     if (all || !SameConnection(*shown_, view))
         panels.SetPanelText(kConnectionPanel, ConnectionText(view));
     shown_ = view;

@@ -25,6 +25,9 @@ public:
     virtual ~StatusPanels() = default;
     // Panels outside 1..5 are ignored.
     virtual void SetPanelText(int panel, std::string_view text) = 0;
+    // The counter panels, which change with every packet: a bar that shows
+    // them as text gets it here; one that does not keeps the number.
+    virtual void SetPanelNumber(int panel, int32_t value);
 };
 
 // Everything the three panels show, as the core reads it at a refresh.

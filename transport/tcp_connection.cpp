@@ -1,40 +1,36 @@
 #include "transport/tcp_connection.h"
 
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "transport/raw_socket.h"
-#include "transport/socket_addresses.h"
 #include "transport/socket_limits.h"
 
 namespace tarvik {
-namespace {
 
-constexpr qint64 kReadBufferBytes = 4 * static_cast<qint64>(kMaxGetDataBytes);
-
-}  // namespace
-
-TcpConnection::TcpConnection(QObject* parent) : QObject(parent) {}
+TcpConnection::TcpConnection(QObject* parent)
+    : QObject(parent), inbox_(new char[kMaxGetDataBytes]), handedOut_(new char[kMaxGetDataBytes]) {}
 
 TcpConnection::~TcpConnection() { DropEverything(); }
 
 bool TcpConnection::Accept(intptr_t descriptor) {
     if (state_ != SocketState::Closed) Close();
     if (descriptor < 0) return false;
-    auto* socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
-        delete socket;
+    const int fd = static_cast<int>(descriptor);
+    if (!PrepareStream(fd)) {
         CloseHandle(descriptor);
         return false;
     }
     NewGeneration();
-    AdoptSocket(socket);
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    AdoptDescriptor(fd);
     state_ = SocketState::Connected;
     ++serial_;
-    RememberPeer();
     return true;
 }
 
@@ -68,55 +64,42 @@ bool TcpConnection::Connect() {
 }
 
 void TcpConnection::StartConnecting(const QHostAddress& address) {
+    // Qt connects (and reports why it could not); once connected, the
+    // descriptor is ours and the data path the same as an accepted one's.
     auto* socket = new QTcpSocket(this);
-    AdoptSocket(socket);
+    connecting_ = socket;
     state_ = SocketState::Connecting;
     const uint64_t generation = generation_;
     connect(socket, &QTcpSocket::connected, this, [this, generation] {
         QMetaObject::invokeMethod(
             this, [this, generation] { DeliverConnected(generation); }, Qt::QueuedConnection);
     });
+    connect(socket, &QAbstractSocket::errorOccurred, this, [this, generation, socket] {
+        const SocketError failure{SocketError::What::ConnectFailed,
+                                  socket->errorString().toStdString()};
+        QMetaObject::invokeMethod(
+            this, [this, generation, failure] { DeliverError(generation, failure); },
+            Qt::QueuedConnection);
+    });
     socket->connectToHost(address, static_cast<quint16>(remotePort_));
 }
 
-void TcpConnection::AdoptSocket(QTcpSocket* socket) {
-    tcp_ = socket;
-    // Bytes a flooding peer sends wait in the system's buffers, and TCP slows
-    // the peer down, instead of piling up here faster than they are taken.
-    socket->setReadBufferSize(kReadBufferBytes);
-    const uint64_t generation = generation_;
-    // Qt may signal from inside our own calls; every signal only posts an
-    // event, which the event loop delivers later if the connection is still
-    // the current one.
-    connect(socket, &QTcpSocket::readyRead, this, &TcpConnection::OnReadyRead);
-    connect(socket, &QTcpSocket::bytesWritten, this, [this] {
-        if (BytesToWrite() > kWriteBacklogBytes) return;
-        emit WriteBacklogDrained();
-        if (awaitingDrain_) {
-            awaitingDrain_ = false;
-            ScheduleArrival();
-        }
-    });
-    connect(socket, &QTcpSocket::disconnected, this, [this, generation] {
-        QMetaObject::invokeMethod(
-            this, [this, generation] { DeliverPeerClosed(generation); }, Qt::QueuedConnection);
-    });
-    connect(socket, &QAbstractSocket::errorOccurred, this,
-            [this, generation, socket](QAbstractSocket::SocketError error) {
-                // The peer closing is reported through disconnected.
-                if (error == QAbstractSocket::RemoteHostClosedError) return;
-                const SocketError failure{state_ == SocketState::Connected
-                                              ? SocketError::What::ConnectionLost
-                                              : SocketError::What::ConnectFailed,
-                                          socket->errorString().toStdString()};
-                QMetaObject::invokeMethod(
-                    this, [this, generation, failure] { DeliverError(generation, failure); },
-                    Qt::QueuedConnection);
-            });
+void TcpConnection::AdoptDescriptor(int fd) {
+    fd_ = fd;
+    inboxSize_ = 0;
+    backlog_.clear();
+    backlogSent_ = 0;
+    readable_ = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Read, this);
+    writable_ = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Write, this);
+    writable_->setEnabled(false);
+    connect(readable_, &QSocketNotifier::activated, this, &TcpConnection::OnReadable);
+    connect(writable_, &QSocketNotifier::activated, this, &TcpConnection::OnWritable);
+    if (!PeerOf(fd, remoteHostIP_, remotePort_)) remoteHostIP_.clear();
+    UpdateReading();
 }
 
 bool TcpConnection::SendData(std::string_view data) {
-    if (state_ != SocketState::Connected || tcp_ == nullptr) return false;
+    if (state_ != SocketState::Connected || fd_ < 0) return false;
     // The answers to one arrival go out together when its handler is done:
     // a batch of requests gets one write, not one small write per answer.
     if (delivering_) {
@@ -127,33 +110,81 @@ bool TcpConnection::SendData(std::string_view data) {
 }
 
 bool TcpConnection::WriteOut(std::string_view bytes) {
-    std::size_t sent = 0;
-    // While the socket holds nothing back, the bytes go straight to the
-    // system, without arming and disarming its write notifier for every
-    // answer (each costs the loop a wake-up). Whatever the system does not
-    // take the socket queues behind, and writes in order once the peer reads.
-    const int fd = static_cast<int>(tcp_->socketDescriptor());
-    if (fd >= 0 && tcp_->bytesToWrite() == 0)
-        sent = SendWithoutBlocking(fd, bytes.data(), bytes.size());
-    if (sent == bytes.size()) return true;
-    const qint64 rest = static_cast<qint64>(bytes.size() - sent);
-    // A write the socket refuses shows up as its error event.
-    return tcp_->write(bytes.data() + sent, rest) == rest;
+    // While nothing waits, the bytes go straight to the system; what it does
+    // not take waits behind, in order, until the socket is writable again.
+    StreamIo io;
+    if (backlog_.size() == backlogSent_) io = SendSome(fd_, bytes.data(), bytes.size());
+    if (io.error != 0) {
+        // A broken pipe or reset is the peer's close, anything else a lost
+        // connection; either reaches the program from the event loop.
+        if (io.error == EPIPE || io.error == ECONNRESET) {
+            PostPeerClosed();
+        } else {
+            PostError({SocketError::What::ConnectionLost, ErrorText(io.error)});
+        }
+        return false;
+    }
+    if (io.bytes == bytes.size()) return true;
+    backlog_.append(bytes.substr(io.bytes));
+    writable_->setEnabled(true);
+    UpdateReading();
+    return true;
+}
+
+void TcpConnection::OnWritable() {
+    if (fd_ < 0) return;
+    const StreamIo io =
+        SendSome(fd_, backlog_.data() + backlogSent_, backlog_.size() - backlogSent_);
+    backlogSent_ += io.bytes;
+    if (io.error != 0) {
+        writable_->setEnabled(false);
+        if (io.error == EPIPE || io.error == ECONNRESET) {
+            DeliverPeerClosed(generation_);
+        } else {
+            DeliverError(generation_, {SocketError::What::ConnectionLost, ErrorText(io.error)});
+        }
+        return;
+    }
+    if (backlogSent_ == backlog_.size()) {
+        backlog_.clear();
+        backlogSent_ = 0;
+        writable_->setEnabled(false);
+    } else if (backlogSent_ >= backlog_.size() / 2) {
+        backlog_.erase(0, backlogSent_);  // keeps the backlog from creeping
+        backlogSent_ = 0;
+    }
+    if (BytesToWrite() > kWriteBacklogBytes) return;
+    const uint64_t generation = generation_;
+    emit WriteBacklogDrained();
+    if (generation != generation_) return;
+    UpdateReading();
+    if (inboxSize_ > 0) ScheduleArrival();
 }
 
 int64_t TcpConnection::BytesToWrite() const {
-    return (tcp_ != nullptr ? tcp_->bytesToWrite() : 0) + static_cast<int64_t>(outgoing_.size());
+    return static_cast<int64_t>(backlog_.size() - backlogSent_) +
+           static_cast<int64_t>(outgoing_.size());
+}
+
+bool TcpConnection::ReadingHeldBack() const {
+    return paused_ || BytesToWrite() > kWriteBacklogBytes;
+}
+
+void TcpConnection::UpdateReading() {
+    // While held back, the master's bytes wait in the system's buffers and
+    // TCP slows the master down, instead of piling up here.
+    if (readable_ != nullptr) {
+        readable_->setEnabled(!ReadingHeldBack() && inboxSize_ < kMaxGetDataBytes);
+    }
 }
 
 std::string_view TcpConnection::GetData() {
-    if (tcp_ == nullptr) return {};
-    const qint64 take = std::min<qint64>(tcp_->bytesAvailable(), kMaxGetDataBytes);
-    // One buffer for every arrival: it grows once to the largest taken.
-    received_.resize(static_cast<std::size_t>(std::max<qint64>(take, 0)));
-    const qint64 got = take > 0 ? tcp_->read(received_.data(), take) : 0;
-    received_.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
-    if (tcp_->bytesAvailable() > 0) ScheduleArrival();
-    return received_;
+    if (fd_ < 0) return {};
+    std::swap(inbox_, handedOut_);
+    const std::size_t taken = inboxSize_;
+    inboxSize_ = 0;
+    UpdateReading();  // a full inbox had stopped reading
+    return {handedOut_.get(), taken};
 }
 
 void TcpConnection::Close() {
@@ -163,39 +194,47 @@ void TcpConnection::Close() {
 
 void TcpConnection::PauseReading(bool paused) {
     paused_ = paused;
-    if (paused) return;
-    if (heldArrival_) {
-        heldArrival_ = false;
-        ScheduleArrival();
-    }
-    if (closeHeld_) {
-        closeHeld_ = false;
-        const uint64_t generation = generation_;
-        QMetaObject::invokeMethod(
-            this, [this, generation] { DeliverPeerClosed(generation); }, Qt::QueuedConnection);
-    }
+    UpdateReading();
+    // Bytes received before the pause are raised now; the rest come as the
+    // socket turns readable.
+    if (!paused && inboxSize_ > 0) ScheduleArrival();
 }
 
 void TcpConnection::NewGeneration() {
     ++generation_;
     arrivalPosted_ = false;
     errorRaised_ = false;
-    awaitingDrain_ = false;
-    heldArrival_ = false;
-    closeHeld_ = false;
 }
 
 void TcpConnection::DropEverything() {
     NewGeneration();
     lookup_.Abort();
-    if (tcp_ != nullptr) {
-        disconnect(tcp_, nullptr, this, nullptr);
-        if (!outgoing_.empty()) WriteOut(outgoing_);
-        tcp_->flush();  // hand what is queued to the system before closing
-        tcp_->abort();
-        tcp_->deleteLater();
-        tcp_ = nullptr;
+    if (connecting_ != nullptr) {
+        disconnect(connecting_, nullptr, this, nullptr);
+        connecting_->abort();
+        connecting_->deleteLater();
+        connecting_ = nullptr;
     }
+    if (fd_ >= 0) {
+        // What is queued is handed to the system before closing, as far as
+        // it takes it at once.
+        if (!outgoing_.empty()) WriteOut(outgoing_);
+        if (backlogSent_ < backlog_.size()) {
+            SendSome(fd_, backlog_.data() + backlogSent_, backlog_.size() - backlogSent_);
+        }
+        // The notifiers may be the ones whose event is running.
+        for (QSocketNotifier* notifier : {readable_, writable_}) {
+            notifier->setEnabled(false);
+            disconnect(notifier, nullptr, this, nullptr);
+            notifier->deleteLater();
+        }
+        readable_ = writable_ = nullptr;
+        ::close(fd_);
+        fd_ = -1;
+    }
+    inboxSize_ = 0;
+    backlog_.clear();
+    backlogSent_ = 0;
     outgoing_.clear();
 }
 
@@ -205,15 +244,46 @@ void TcpConnection::PostError(SocketError error) {
         this, [this, generation, error] { DeliverError(generation, error); }, Qt::QueuedConnection);
 }
 
-void TcpConnection::OnReadyRead() {
+void TcpConnection::PostPeerClosed() {
+    const uint64_t generation = generation_;
+    QMetaObject::invokeMethod(
+        this, [this, generation] { DeliverPeerClosed(generation); }, Qt::QueuedConnection);
+}
+
+void TcpConnection::OnReadable() {
+    if (fd_ < 0 || ReadingHeldBack()) {
+        UpdateReading();
+        return;
+    }
+    if (inboxSize_ == kMaxGetDataBytes) {
+        // Nothing taken yet: reading waits for GetData instead of spinning.
+        readable_->setEnabled(false);
+        ScheduleArrival();
+        return;
+    }
+    // One recv per readable event: a full buffer is read on from the next
+    // pass, when the socket says it is still readable.
+    const StreamIo io = ReceiveOnce(fd_, inbox_.get() + inboxSize_, kMaxGetDataBytes - inboxSize_);
+    inboxSize_ += io.bytes;
+    if (io.error != 0) {
+        readable_->setEnabled(false);
+        DeliverError(generation_, {SocketError::What::ConnectionLost, ErrorText(io.error)});
+        return;
+    }
+    if (io.peerClosed) {
+        readable_->setEnabled(false);
+        DeliverPeerClosed(generation_);
+        return;
+    }
+    if (inboxSize_ == 0) return;
     // The socket says so only from the event loop, never inside a call of
-    // ours, so the arrival is raised right here rather than a pass of the
-    // loop later. One already on its way takes these bytes too.
+    // ours, so the arrival is raised right here. One on its way takes these
+    // bytes too.
     if (arrivalPosted_ || delivering_) {
         ScheduleArrival();
         return;
     }
-    DeliverArrival(generation_);
+    RaiseArrival();
 }
 
 void TcpConnection::ScheduleArrival() {
@@ -224,39 +294,37 @@ void TcpConnection::ScheduleArrival() {
         this, [this, generation] { DeliverArrival(generation); }, Qt::QueuedConnection);
 }
 
-void TcpConnection::RememberPeer() {
-    if (tcp_ == nullptr) return;
-    remoteHostIP_ = DottedIPv4(tcp_->peerAddress());
-    remotePort_ = tcp_->peerPort();
-}
-
 void TcpConnection::DeliverConnected(uint64_t generation) {
-    if (generation != generation_ || tcp_ == nullptr) return;
-    tcp_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (generation != generation_ || connecting_ == nullptr) return;
+    const int fd = ::dup(static_cast<int>(connecting_->socketDescriptor()));
+    const int dupError = errno;
+    disconnect(connecting_, nullptr, this, nullptr);
+    connecting_->abort();  // closes Qt's descriptor only: the connection lives on in ours
+    connecting_->deleteLater();
+    connecting_ = nullptr;
+    if (fd < 0 || !PrepareStream(fd)) {
+        CloseHandle(fd);
+        DeliverError(generation, {SocketError::What::ConnectFailed, ErrorText(dupError)});
+        return;
+    }
+    AdoptDescriptor(fd);
     state_ = SocketState::Connected;
     ++serial_;
-    RememberPeer();
     emit ConnectEvent();
 }
 
 void TcpConnection::DeliverArrival(uint64_t generation) {
     if (generation != generation_) return;
     arrivalPosted_ = false;
-    if (paused_) {
-        heldArrival_ = true;  // PauseReading(false) raises it
-        return;
-    }
-    if (BytesToWrite() > kWriteBacklogBytes) {
-        awaitingDrain_ = true;  // bytesWritten raises it once the peer reads
-        return;
-    }
-    const int64_t pending = tcp_ != nullptr ? tcp_->bytesAvailable() : 0;
-    if (pending > 0) RaiseArrival(pending);
+    // Held back: PauseReading(false) or the drained backlog raises it.
+    if (ReadingHeldBack() || inboxSize_ == 0) return;
+    RaiseArrival();
 }
 
-void TcpConnection::RaiseArrival(int64_t pending) {
-    Gathered(
-        [&] { emit DataArrival(static_cast<int32_t>(std::min<int64_t>(pending, INT32_MAX))); });
+void TcpConnection::RaiseArrival() {
+    Gathered([&] { emit DataArrival(static_cast<int32_t>(inboxSize_)); });
+    // Bytes the handler left are raised again on the next pass.
+    if (inboxSize_ > 0 && fd_ >= 0) ScheduleArrival();
 }
 
 void TcpConnection::Gathered(const std::function<void()>& work) {
@@ -271,7 +339,7 @@ void TcpConnection::WriteGathered() {
     // The answers leave now, in one write. Had the work closed the
     // connection, they went out before the close; had it taken a new one,
     // they were meant for that.
-    if (!outgoing_.empty() && tcp_ != nullptr && state_ == SocketState::Connected) {
+    if (!outgoing_.empty() && fd_ >= 0 && state_ == SocketState::Connected) {
         const Packet answers = std::move(outgoing_);
         outgoing_.clear();
         WriteOut(answers);
@@ -280,21 +348,15 @@ void TcpConnection::WriteGathered() {
 }
 
 void TcpConnection::DeliverPeerClosed(uint64_t generation) {
-    if (generation != generation_ || tcp_ == nullptr) return;
-    if (errorRaised_) return;
-    // Bytes that came before the peer's close are handed out before the
-    // close, unless arrivals are held: then the close waits for them.
-    const int64_t pending = tcp_->bytesAvailable();
-    if (pending > 0 && paused_) {
-        closeHeld_ = true;  // PauseReading(false) delivers it
-        return;
-    }
-    if (pending > 0) {
-        RaiseArrival(pending);
-        if (generation != generation_ || tcp_ == nullptr) return;
-        if (tcp_->bytesAvailable() < pending) {
-            QMetaObject::invokeMethod(
-                this, [this, generation] { DeliverPeerClosed(generation); }, Qt::QueuedConnection);
+    if (generation != generation_ || fd_ < 0 || errorRaised_) return;
+    // Bytes that came before the peer's close are handed out before it; a
+    // held inbox keeps the close back until it is taken.
+    if (inboxSize_ > 0) {
+        if (!ReadingHeldBack()) RaiseArrival();
+        if (generation != generation_ || fd_ < 0) return;
+        if (inboxSize_ > 0 || ReadingHeldBack()) {
+            // Read again once resumed: the socket still says end of stream.
+            UpdateReading();
             return;
         }
     }

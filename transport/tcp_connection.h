@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,7 @@
 #include "transport/socket_state.h"
 
 class QHostAddress;
+class QSocketNotifier;
 class QTcpSocket;
 
 namespace tarvik {
@@ -96,19 +98,22 @@ signals:
 private:
     void NewGeneration();
     void DropEverything();
-    void AdoptSocket(QTcpSocket* socket);
+    void AdoptDescriptor(int fd);
     void StartConnecting(const QHostAddress& address);
     void PostError(SocketError error);
+    void PostPeerClosed();
     void ScheduleArrival();
-    void OnReadyRead();
-    void RememberPeer();
+    void OnReadable();
+    void OnWritable();
+    void UpdateReading();
     bool WriteOut(std::string_view bytes);
+    bool ReadingHeldBack() const;
 
     void DeliverConnected(uint64_t generation);
     void DeliverArrival(uint64_t generation);
     void DeliverPeerClosed(uint64_t generation);
     void DeliverError(uint64_t generation, const SocketError& error);
-    void RaiseArrival(int64_t pending);
+    void RaiseArrival();
     void WriteGathered();
 
     std::string remoteHost_;
@@ -124,15 +129,25 @@ private:
     // Inside a DataArrival handler: sends gather in outgoing_.
     bool delivering_ = false;
     Packet outgoing_;
-    Packet received_;  // what GetData handed out last
     bool errorRaised_ = false;
-    bool awaitingDrain_ = false;
     bool paused_ = false;
-    bool heldArrival_ = false;
-    bool closeHeld_ = false;
+
+    // The connected stream, read and written by us: the bytes go from the
+    // system straight into inbox_, one recv per readable event.
+    int fd_ = -1;
+    QSocketNotifier* readable_ = nullptr;
+    QSocketNotifier* writable_ = nullptr;
+    // Two fixed buffers of kMaxGetDataBytes: GetData swaps them, so the view
+    // it hands out holds while the next bytes are received.
+    std::unique_ptr<char[]> inbox_;
+    std::unique_ptr<char[]> handedOut_;
+    std::size_t inboxSize_ = 0;
+    // What the system did not take yet, written once the socket is writable.
+    std::string backlog_;
+    std::size_t backlogSent_ = 0;
 
     HostLookup lookup_;
-    QTcpSocket* tcp_ = nullptr;
+    QTcpSocket* connecting_ = nullptr;  // the client role, until connected
 };
 
 }  // namespace tarvik
