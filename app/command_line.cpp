@@ -42,6 +42,9 @@ struct Options {
         QStringLiteral("registers"),
         QStringLiteral("Load the register values from the CSV file PATH at start."),
         QStringLiteral("PATH")};
+    QCommandLineOption values{
+        QStringLiteral("values"),
+        QStringLiteral("Headless: write every point's value to standard output once a second.")};
     QCommandLineOption seed{
         QStringLiteral("seed"),
         QStringLiteral("Seed the random source with N instead of the clock, so chance fault "
@@ -54,7 +57,7 @@ void Describe(QCommandLineParser& parser, const Options& options) {
         QStringLiteral("Tarvik Slave Emulator: a Modbus/TCP slave that answers a master's requests "
                        "and traces them."));
     parser.addOptions({options.headless, options.quiet, options.config, options.traceFile,
-                       options.registers, options.seed});
+                       options.registers, options.seed, options.values});
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -95,6 +98,7 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
     line.version = parser.isSet(QStringLiteral("version"));
     line.headless = parser.isSet(options.headless);
     line.quiet = parser.isSet(options.quiet);
+    line.values = parser.isSet(options.values);
     line.config = parser.value(options.config).toStdString();
     line.traceFile = parser.value(options.traceFile).toStdString();
     line.registers = parser.value(options.registers).toStdString();

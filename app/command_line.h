@@ -15,9 +15,10 @@ struct CommandLine {
     bool quiet = false;
     bool help = false;
     bool version = false;
-    std::string config;            // --config PATH, empty for the file beside the program
-    std::string traceFile;         // --trace-file PATH
-    std::string registers;         // --registers PATH
+    bool values = false;    // headless: the points' values every second; the window ignores it
+    std::string config;     // --config PATH, empty for the file beside the program
+    std::string traceFile;  // --trace-file PATH
+    std::string registers;  // --registers PATH
     std::optional<uint64_t> seed;  // --seed N
     // The arguments for the application object: the program name and Qt's
     // own options.

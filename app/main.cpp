@@ -61,6 +61,9 @@ int main(int argc, char* argv[]) {
     }
     if (tarvik::TerminationRequested()) return 0;
 
-    return line.headless ? tarvik::RunHeadless(plan, line.quiet, line.applicationArgs)
-                         : tarvik::RunWindow(plan, line.applicationArgs);
+    if (!line.headless) return tarvik::RunWindow(plan, line.applicationArgs);
+    tarvik::HeadlessSettings output;
+    output.quiet = line.quiet;
+    output.values = line.values;
+    return tarvik::RunHeadless(plan, output, line.applicationArgs);
 }

@@ -11,13 +11,20 @@ namespace {
 
 const char* OnOff(bool on) { return on ? "on" : "off"; }
 
+constexpr int kValuesNoticeMs = 1000;
+
 }  // namespace
 
 HeadlessFace::HeadlessFace(const StartupSettings& settings, const FixedOptions& options,
                            const HeadlessSettings& output)
     : options_(options),
       core_(settings, options_.Snapshot(), *this),
-      out_(core_.Outputs().AddDescriptor(output.outputFd, "standard output", !output.quiet)) {}
+      out_(core_.Outputs().AddDescriptor(output.outputFd, "standard output", !output.quiet)) {
+    if (!output.values) return;
+    valuesWanted_ = true;
+    valuesNotice_.setInterval(kValuesNoticeMs);
+    QObject::connect(&valuesNotice_, &QTimer::timeout, &core_, [this] { NoticeValues(); });
+}
 
 StartOutcome HeadlessFace::Start() {
     const CoreStart start = core_.Start();
@@ -32,10 +39,17 @@ StartOutcome HeadlessFace::Start() {
     // text was written during the start above.
     started_ = true;
     Notice(panels_[kConnectionPanel - 1]);
+    if (valuesWanted_) valuesNotice_.start();
     return start.outcome;
 }
 
 void HeadlessFace::Notice(std::string_view text) { out_.Add(NoticeLine(text)); }
+
+void HeadlessFace::NoticeValues() {
+    // Points may come or go with a reload: asked each time.
+    const std::string text = core_.Values().ValuesText(core_.Units());
+    if (!text.empty()) Notice("Values: " + text);
+}
 
 void HeadlessFace::Reload() {
     const ReloadReport report = core_.Reload();

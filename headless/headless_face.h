@@ -7,8 +7,10 @@
 // the operator options, the served units when [Units] names any), every
 // text the status bar's connection panel would show, counts of trace lines
 // lost while standard output could not keep up or failed, and the reload
-// signal's notices.
+// signal's notices, and with --values every point's value once a second.
 #pragma once
+
+#include <QTimer>
 
 #include <string>
 
@@ -22,8 +24,9 @@ namespace tarvik {
 class LineWriter;
 
 struct HeadlessSettings {
-    bool quiet = false;  // trace lines off standard output
-    int outputFd = 1;    // standard output
+    bool quiet = false;   // trace lines off standard output
+    int outputFd = 1;     // standard output
+    bool values = false;  // "Values: ..." every second while there are points
 };
 
 class HeadlessFace final : private StatusPanels {
@@ -49,12 +52,17 @@ private:
     // The counters are not printed: no text is made for them per packet.
     void SetPanelNumber(int panel, int32_t value) override;
 
+    // "Values: Flow=50.0 Level=333", nothing without points.
+    void NoticeValues();
+
     FixedOptions options_;
     std::string panels_[kPanelCount];
     int32_t counters_[kPanelCount] = {};
     bool started_ = false;
     SlaveCore core_;
     LineWriter& out_;
+    bool valuesWanted_ = false;
+    QTimer valuesNotice_;
 };
 
 // The start-up notice texts for a core's settings and options.

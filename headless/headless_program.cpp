@@ -16,7 +16,8 @@ void ErrorLine(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_st
 
 }  // namespace
 
-int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string>& args) {
+int RunHeadless(const StartPlan& plan, const HeadlessSettings& output,
+                const std::vector<std::string>& args) {
     // Only the program name: Qt's window options mean nothing here.
     std::string name = args.empty() ? std::string(kProgramName) : args.front();
     int argc = 1;
@@ -31,9 +32,11 @@ int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string
         return 2;
     }
 
-    HeadlessFace face(plan.settings, plan.options, HeadlessSettings{quiet, 1});
+    HeadlessFace face(plan.settings, plan.options,
+                      HeadlessSettings{output.quiet, 1, output.values});
     if (plan.seed) face.Core().Seed(*plan.seed);
     face.Core().UseFaults(plan.faults, plan.settingsPath);
+    face.Core().UseValues(plan.values);
     if (!plan.registersFile.empty()) {
         const std::string error = LoadRegisterFileInto(plan.registersFile, face.Core().Units());
         if (!error.empty()) {

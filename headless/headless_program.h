@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "headless/headless_face.h"
 #include "slave/start_plan.h"
 
 namespace tarvik {
@@ -12,6 +13,8 @@ namespace tarvik {
 // and never ends it. "All sockets are busy!" goes to
 // standard error with status 1; a registers file that cannot be loaded
 // gives status 2.
-int RunHeadless(const StartPlan& plan, bool quiet, const std::vector<std::string>& args);
+// `output.outputFd` is ignored: standard output it is.
+int RunHeadless(const StartPlan& plan, const HeadlessSettings& output,
+                const std::vector<std::string>& args);
 
 }  // namespace tarvik

@@ -23,10 +23,10 @@ public:
     FaultRules& Rules() { return rules_; }
     const FaultRules& Rules() const { return rules_; }
 
-    // The reload step: reads the settings file at `path` once and replaces
-    // the rules, every rule on and every count at 0; a bad section or an
-    // unreadable file leaves an error and the old rules. True when replaced.
-    bool Reload(const std::string& path, ReloadReport& report);
+    // A reload's rules, every rule on and every count at 0, with
+    // "Fault rules reloaded: N" when the section is in the new reading or
+    // was in the old one. The caller refuses a section with an error.
+    void Replace(const FaultsSection& section, ReloadReport& report);
 
 private:
     FaultRules& rules_;

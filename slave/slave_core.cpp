@@ -3,6 +3,7 @@
 #include "engine/text_forms.h"
 #include "slave/bind_address.h"
 #include "slave/product_texts.h"
+#include "slave/settings_reload.h"
 
 namespace tarvik {
 
@@ -35,9 +36,18 @@ SlaveCore::SlaveCore(const StartupSettings& settings, const OperatorOptions& opt
     connect(&reconnectTick_, &QTimer::timeout, this, [this] { manager_.ReconnectTick(); });
     sendTick_.start();
     reconnectTick_.start();
+    valuesTick_.setInterval(kValuesTickMs);
+    // A coarse timer may run late by a twentieth; the values must not.
+    valuesTick_.setTimerType(Qt::PreciseTimer);
+    connect(&valuesTick_, &QTimer::timeout, this,
+            [this] { values_.Update(engine_.Units(), random_); });
     reload_.Add([this](ReloadReport& report) {
-        if (!settingsPath_.empty() && faults_.Reload(settingsPath_, report))
-            emit FaultRulesReplaced();
+        if (settingsPath_.empty()) return;
+        if (!ReloadSettingsSections(settingsPath_, ServedUnitsOf(settings_.UnitsServed), faults_,
+                                    values_, report))
+            return;
+        RestartValues();
+        emit FaultRulesReplaced();
     });
 }
 
@@ -46,7 +56,23 @@ void SlaveCore::UseFaults(const FaultsSection& section, const std::string& setti
     settingsPath_ = settingsPath;
 }
 
+void SlaveCore::UseValues(const ValueSections& sections) {
+    values_.Take(sections);
+    RestartValues();
+}
+
+void SlaveCore::RestartValues() {
+    if (!values_.HasGenerators()) {
+        valuesTick_.stop();
+        return;
+    }
+    values_.Restart();
+    values_.Update(engine_.Units(), random_);
+    valuesTick_.start();
+}
+
 SlaveCore::~SlaveCore() {
+    valuesTick_.stop();
     sendTick_.stop();
     reconnectTick_.stop();
     // No socket raises an event into a part that is going.
@@ -77,6 +103,9 @@ CoreStart SlaveCore::Start() {
                 break;
         }
     }
+    // The clock starts with the port: a registers file loaded meanwhile does
+    // not hide the generated values until the first tick.
+    RestartValues();
     panelWriter_.Forget();
     RefreshStatusBar();
     return start;

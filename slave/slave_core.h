@@ -22,6 +22,7 @@
 #include "engine/slave_engine.h"
 #include "slave/core_faults.h"
 #include "slave/core_reload.h"
+#include "slave/core_values.h"
 #include "slave/status_panels.h"
 #include "slave/trace_outputs.h"
 #include "trace/trace_model.h"
@@ -82,6 +83,13 @@ public:
     // them from again (none: a reload leaves them).
     void UseFaults(const FaultsSection& section, const std::string& settingsPath);
     CoreFaults& Faults() { return faults_; }
+    // The typed points and their generators read at start; a reload
+    // replaces them with the fault rules. With generators, a 100 ms tick
+    // writes their values; without, there is no tick.
+    void UseValues(const ValueSections& sections);
+    CoreValues& Values() { return values_; }
+    // The generators' tick, for probes that time it.
+    const QTimer& ValuesTickTimer() const { return valuesTick_; }
 
     const StartupSettings& Settings() const { return settings_; }
     TraceModel& Trace() { return trace_; }
@@ -116,6 +124,9 @@ signals:
 private:
     StatusView CurrentStatus() const;
     void ReportSocketError(const SocketError& error);
+    // Starts or stops the generators' tick; with generators, writes their
+    // values for t = 0 at once.
+    void RestartValues();
 
     StartupSettings settings_;
     std::vector<std::string> startWarnings_;
@@ -130,10 +141,12 @@ private:
     AnswerDispatcher dispatcher_;
     SlaveEngine engine_;
     CoreFaults faults_{engine_.Faults()};
+    CoreValues values_;
     std::string settingsPath_;
     ConnectionManager manager_;
     QTimer sendTick_;
     QTimer reconnectTick_;
+    QTimer valuesTick_;
 };
 
 }  // namespace tarvik

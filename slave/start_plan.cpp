@@ -34,6 +34,8 @@ StartPlan PlanStart(const StartRequest& request) {
     plan.faults = ReadFaultsSection(file);
     // Refused, the section is left out and said as the others are.
     if (plan.faults.error) plan.settingsErrors.push_back(plan.faults.error->Text());
+    plan.values = ReadValueSections(file, ServedUnitsOf(plan.settings.UnitsServed));
+    if (plan.values.error) plan.settingsErrors.push_back(plan.values.error->Text());
 
     const StartOptions options = ReadStartOptions(file);
     plan.warnings.insert(plan.warnings.end(), options.Warnings.begin(), options.Warnings.end());

@@ -10,6 +10,7 @@
 
 #include "config/faults_section.h"
 #include "config/startup_settings.h"
+#include "slave/core_values.h"
 #include "slave/fixed_options.h"
 
 namespace tarvik {
@@ -36,6 +37,9 @@ struct StartPlan {
     // [Faults]; with an error, its line goes to standard error, the headless
     // face ends with status 2 and the window starts without rules.
     FaultsSection faults;
+    // [Points] and [Generators]; with an error in either, both are left out
+    // and the error is said as [Faults]' is.
+    ValueSections values;
     // Lines for standard error; the program goes on (defaults for an
     // unreadable settings file beside the program).
     std::vector<std::string> warnings;

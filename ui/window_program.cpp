@@ -55,6 +55,7 @@ int RunWindow(const StartPlan& plan, const std::vector<std::string>& args) {
     WindowFace face(plan.settings, plan.options);
     if (plan.seed) face.Core().Seed(*plan.seed);
     face.UseFaults(plan.faults, plan.settingsPath);
+    face.Core().UseValues(plan.values);
     {
         const StartUpBoxes boxes(programSignals);
         // The sections in error were left out: the window goes on without them.

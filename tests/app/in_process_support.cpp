@@ -34,6 +34,8 @@ ProgramUnderTest::ProgramUnderTest(const std::string& iniText) {
     const StartPlan plan = PlanStart(request);
     program_ = std::make_unique<WindowFace>(plan.settings, plan.options);
     program_->UseFaults(plan.faults, plan.settingsPath);
+    program_->Core().UseValues(plan.values);
+    settingsErrors_ = plan.settingsErrors;
     outcome_ = program_->Start();
 }
 
