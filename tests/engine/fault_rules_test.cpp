@@ -168,12 +168,6 @@ TEST(FaultRuleDecide, FirstFiringRuleWinsAndLaterRulesDoNotCount) {
     EXPECT_EQ(random.draws, 0);
 }
 
-TEST(FaultRuleDecide, EveryOneFiresEachTime) {
-    FaultRules rules({AnyRule("E1", {FaultWhenKind::Every, 1})});
-    CountedRandom random;
-    EXPECT_EQ(FiredNames(rules, {1, 1, 1}, random), (std::vector<std::string>{"E1", "E1", "E1"}));
-}
-
 TEST(FaultRuleDecide, SwitchingOffSkipsAndSwitchingOnStartsTheCountAgain) {
     FaultRules rules({AnyRule("Every3", {FaultWhenKind::Every, 3}), AnyRule("Rest")});
     CountedRandom random;
