@@ -90,19 +90,18 @@ void ConnectionManager::OnConnected() {
 void ConnectionManager::OnDataArrival() {
     const EngineStep step = engine_.ProcessPacket(sockets_.data.GetData(), sockets_.data.Serial());
     dispatcher_.CarryOut(step.steps);
-    FollowUp(step.outcome);
+    FollowUp();
 }
 
 void ConnectionManager::OnDatagram() {
     const Datagram datagram = sockets_.udp.GetData();
     const EngineStep step = engine_.ProcessDatagram(datagram.bytes, datagram.sender);
     dispatcher_.CarryOut(step.steps);
-    FollowUp(step.outcome);
+    FollowUp();
 }
 
-void ConnectionManager::FollowUp(ArrivalOutcome outcome) {
-    // A stream past the bound was closed by its steps.
-    if (outcome == ArrivalOutcome::CloseConnection) sockets_.data.Close();
+void ConnectionManager::FollowUp() {
+    // A stream past its bound, or closed by a rule, was closed by its steps.
     const bool pending = engine_.ReleasePending();
     // While held frames are answered slice by slice, the master's next bytes
     // wait in the system's buffers: they go behind the held ones anyway, and
@@ -131,13 +130,8 @@ void ConnectionManager::ContinueRelease() {
     }
     if (sockets_.data.BytesToWrite() > kWriteBacklogBytes) return;
     // A slice's answers leave in one write, as an arrival's do.
-    ArrivalOutcome outcome = ArrivalOutcome::Handled;
-    sockets_.data.Gathered([&] {
-        const EngineStep step = engine_.ContinueRelease();
-        dispatcher_.CarryOut(step.steps);
-        outcome = step.outcome;
-    });
-    FollowUp(outcome);
+    sockets_.data.Gathered([&] { dispatcher_.CarryOut(engine_.ContinueRelease().steps); });
+    FollowUp();
 }
 
 void ConnectionManager::OnDataFailed(const SocketError& error) {

@@ -83,7 +83,7 @@ private:
     void OnDatagram();
     void OnDataFailed(const SocketError& error);
     // After an arrival or a slice: more held frames wait to be answered.
-    void FollowUp(ArrivalOutcome outcome);
+    void FollowUp();
     void ScheduleRelease();
     void ContinueRelease();
     std::optional<SocketError> OpenEntry(const PortEntry& entry, const QHostAddress& bindAddress);

@@ -16,7 +16,9 @@ bool SocketSet::Send(const AnswerRoute& route, std::string_view frame) {
 }
 
 void SocketSet::Close(const AnswerRoute& route) {
-    if (OnItsConnection(route) || (!route.udp && data.Serial() == route.connection)) data.Close();
+    // Whatever its state: a connection past its bound is closed even while
+    // it is still being set up.
+    if (!route.udp && data.Serial() == route.connection) data.Close();
 }
 
 }  // namespace tarvik
