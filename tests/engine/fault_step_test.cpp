@@ -149,29 +149,6 @@ TEST(FaultStep, CloseSendsEarlierAnswersAndDropsTheRest) {
     EXPECT_EQ(rig.engine.PacketsReceived(), 1);
 }
 
-// Every N-th matching frame, and chance drawn from the engine's random source
-// only while the rule is reached.
-TEST(FaultStep, EveryAndChanceCountFramesOfOneArrival) {
-    EngineRig rig;
-    rig.options.showReads = false;
-    rig.engine.Faults() =
-        FaultRules({MakeRule("Third", kSilent, {}, {}, {FaultWhenKind::Every, 3}),
-                    MakeRule("Half", kBusy, {}, {}, {FaultWhenKind::Chance, 50})});
-    rig.random.values = {0.9, 0.1, 0.7, 0.2};
-    std::string arrival;
-    for (int i = 1; i <= 6; ++i) {
-        arrival += "00 0" + std::to_string(i) + " 00 00 00 06 01 03 00 00 00 01 ";
-    }
-    rig.Feed(arrival);
-    std::vector<std::string> wires;
-    for (const auto& answer : rig.rec.answers) wires.push_back(answer.wire.substr(0, 5));
-    // 1: no chance (0.9), 2: chance, 3: every, 4: no, 5: chance, 6: every.
-    EXPECT_EQ(wires, (std::vector<std::string>{"00 01", "00 02", "00 04", "00 05"}));
-    EXPECT_EQ(rig.rec.answers[1].functionByte, 131);
-    EXPECT_EQ(rig.rec.answers[3].functionByte, 131);
-    EXPECT_TRUE(rig.random.values.empty());
-}
-
 }  // namespace
 }  // namespace tarvik::testing
 

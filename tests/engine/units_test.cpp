@@ -135,36 +135,6 @@ TEST(Units, RequestLinesNameTheUnit) {
                                     "REQ 0008 Empty packet, ProtocolIdentifier 0000"}));
 }
 
-// "Don't answer" holds the frames of every unit, absent ones too, and
-// "Delay answer" delays the absent answer like any other.
-TEST(Units, HoldAndDelayApplyToAbsentUnitsAlike) {
-    UnitsRig rig;
-    rig.options.dontAnswer = true;
-    rig.Feed("00 01 00 00 00 06 09 03 00 00 00 01  00 02 00 00 00 06 01 06 00 00 00 01");
-    EXPECT_TRUE(rig.rec.answers.empty());
-    EXPECT_EQ(rig.HoldingOf(1)[0], 0);
-    rig.options.dontAnswer = false;
-    rig.Feed("");
-    ASSERT_EQ(rig.rec.answers.size(), 2u);
-    EXPECT_EQ(rig.rec.answers[0].wire, "00 01 00 00 00 03 09 83 0B");
-    EXPECT_EQ(rig.HoldingOf(1)[0], 1);
-
-    OperatorOptions delayed = rig.options.Snapshot();
-    delayed.delayAnswer = true;
-    delayed.delayMs = 300;
-    rig.engine.SetOptions(delayed);
-    const EngineStep step =
-        rig.engine.ProcessPacket(Bytes("00 03 00 00 00 06 09 03 00 00 00 01"), kRigConnection);
-    int sends = 0;
-    for (const Step& s : step.steps) {
-        if (s.kind != StepKind::Send) continue;
-        ++sends;
-        EXPECT_EQ(s.departure, Departure::Delayed);
-        EXPECT_EQ(s.delayMs, 300);
-    }
-    EXPECT_EQ(sends, 1);
-}
-
 // Canned answers serve every unit alike; an absent unit still gets its
 // exception, not a canned answer.
 TEST(Units, CannedAnswersForEveryServedUnit) {

@@ -45,26 +45,6 @@ TEST(TraceClock, SystemReadingsShownOneAfterAnotherKeepTheirOwnTexts) {
     EXPECT_EQ(fromOtherThread.time, Formatted(first + 1, "%H:%M:%S"));
 }
 
-TEST(TraceClock, ReaderReadingsAreKeptPerChangeAndUnknownOnesShowNothing) {
-    std::vector<TraceStamp> script{{"10:00:00", "2024-01-01"},
-                                   {"10:00:00", "2024-01-01"},
-                                   {"10:00:01", "2024-01-01"},
-                                   {"10:00:01", "2024-01-02"}};
-    std::size_t next = 0;
-    const TraceClock clock([&] { return script.at(next++); });
-    const std::vector<std::time_t> readings{clock.Now(), clock.Now(), clock.Now(), clock.Now()};
-    EXPECT_EQ(readings, (std::vector<std::time_t>{0, 0, 1, 2}));
-
-    const TraceStamp& first = clock.Show(0);
-    const TraceStamp& last = clock.Show(2);
-    EXPECT_EQ(first.time + " " + first.date, "10:00:00 2024-01-01");
-    EXPECT_EQ(last.time + " " + last.date, "10:00:01 2024-01-02");
-    for (const std::time_t unknown : {std::time_t{-1}, std::time_t{3}}) {
-        const TraceStamp none = clock.Show(unknown);
-        EXPECT_EQ(none.time + none.date, "") << unknown;
-    }
-}
-
 struct TextSink final : LineSink {
     explicit TextSink(std::shared_ptr<std::string> text) : text(std::move(text)) {}
     SinkWrite Write(std::string_view bytes) override {
