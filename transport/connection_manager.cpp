@@ -15,10 +15,10 @@ ConnectionManager::ConnectionManager(SocketSet& sockets, SlaveEngine& engine,
     connect(&sockets_.listener, &TcpListener::ConnectionRequest, this,
             &ConnectionManager::OnConnectionRequest);
     connect(&sockets_.data, &TcpConnection::ConnectEvent, this, &ConnectionManager::OnConnected);
-    connect(&sockets_.data, &TcpConnection::DataArrival, this, &ConnectionManager::OnDataArrival);
+    sockets_.data.OnDataArrival([this] { OnDataArrival(); });
     connect(&sockets_.data, &TcpConnection::CloseEvent, this, &ConnectionManager::CloseData);
     connect(&sockets_.data, &TcpConnection::Failed, this, &ConnectionManager::OnDataFailed);
-    connect(&sockets_.udp, &UdpEndpoint::DataArrival, this, &ConnectionManager::OnDatagram);
+    sockets_.udp.OnDataArrival([this] { OnDatagram(); });
     connect(&sockets_.udp, &UdpEndpoint::Failed, this, &ConnectionManager::SocketFailed);
     // A slice waiting for the master to read its answers goes on once it has.
     connect(&sockets_.data, &TcpConnection::WriteBacklogDrained, this, [this] {

@@ -322,17 +322,13 @@ void TcpConnection::DeliverArrival(uint64_t generation) {
 }
 
 void TcpConnection::RaiseArrival() {
-    Gathered([&] { emit DataArrival(static_cast<int32_t>(inboxSize_)); });
+    if (!arrival_) {
+        inboxSize_ = 0;  // nobody takes them: dropped, not raised for ever
+        return;
+    }
+    Gathered(arrival_);
     // Bytes the handler left are raised again on the next pass.
     if (inboxSize_ > 0 && fd_ >= 0) ScheduleArrival();
-}
-
-void TcpConnection::Gathered(const std::function<void()>& work) {
-    const bool outer = delivering_;
-    delivering_ = true;
-    work();
-    delivering_ = outer;
-    if (!outer) WriteGathered();  // the outermost sends for all
 }
 
 void TcpConnection::WriteGathered() {

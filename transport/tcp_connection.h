@@ -65,7 +65,7 @@ public:
     bool Connect();
 
     // Sends the bytes: at once, or together with the rest when the
-    // DataArrival handler that sends them returns; what the system cannot
+    // arrival's handler that sends them returns; what the system cannot
     // take yet is queued. True when accepted.
     bool SendData(std::string_view data);
 
@@ -78,18 +78,34 @@ public:
 
     // Runs `work`, gathering what it sends into one write at its end, as
     // the answers to one arrival are gathered.
-    void Gathered(const std::function<void()>& work);
+    template <typename Work>
+    void Gathered(Work&& work) {
+        const bool outer = delivering_;
+        delivering_ = true;
+        work();
+        delivering_ = outer;
+        if (!outer) WriteGathered();  // the outermost sends for all
+    }
+
+    // Who takes the bytes: called from the event loop with bytes waiting in
+    // GetData (never while reading is paused, and not while more than
+    // kWriteBacklogBytes wait to be written). A plain call, not a signal:
+    // it runs for every request. Returns the handler it replaces, so a
+    // caller can wrap it.
+    std::function<void()> OnDataArrival(std::function<void()> handler) {
+        std::swap(arrival_, handler);
+        return handler;
+    }
 
     // Bytes accepted for the connection and not yet handed to the system.
     int64_t BytesToWrite() const;
 
-    // While paused, no DataArrival is raised: bytes wait in the system's
+    // While paused, no arrival is raised: bytes wait in the system's
     // buffers. Resuming raises the arrival the pause kept back.
     void PauseReading(bool paused);
 
 signals:
     void ConnectEvent();
-    void DataArrival(int32_t bytesTotal);
     void CloseEvent();
     void Failed(const SocketError& error);
     // The write backlog fell to kWriteBacklogBytes or below.
@@ -126,7 +142,8 @@ private:
     // the value of their time and are dropped when it has moved on.
     uint64_t generation_ = 0;
     bool arrivalPosted_ = false;
-    // Inside a DataArrival handler: sends gather in outgoing_.
+    std::function<void()> arrival_;
+    // Inside an arrival's handler: sends gather in outgoing_.
     bool delivering_ = false;
     Packet outgoing_;
     bool errorRaised_ = false;

@@ -1,18 +1,26 @@
 #include "transport/udp_endpoint.h"
 
-#include <QNetworkDatagram>
-#include <QUdpSocket>
+#include <QSocketNotifier>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "transport/raw_socket.h"
 #include "transport/socket_addresses.h"
 #include "transport/socket_limits.h"
 
 namespace tarvik {
 
-UdpEndpoint::UdpEndpoint(QObject* parent) : QObject(parent) {}
+UdpEndpoint::UdpEndpoint(QObject* parent)
+    : QObject(parent), inbox_(new char[static_cast<std::size_t>(kMaxDatagramBytes)]) {}
 
 UdpEndpoint::~UdpEndpoint() { Close(); }
 
-int32_t UdpEndpoint::LocalPort() const { return udp_ != nullptr ? udp_->localPort() : localPort_; }
+int32_t UdpEndpoint::LocalPort() const { return fd_ >= 0 ? boundPort_ : localPort_; }
 
 bool UdpEndpoint::SetLocalPort(int32_t port) {
     if (!PortMayBeSet(port, state_ == SocketState::Closed)) return false;
@@ -24,109 +32,96 @@ std::optional<SocketError> UdpEndpoint::Bind(const QHostAddress& address) {
     if (state_ != SocketState::Closed) {
         return SocketError{SocketError::What::OpenFailed, "the endpoint is already bound"};
     }
-    auto* udp = new QUdpSocket(this);
-    if (!udp->bind(address, static_cast<quint16>(localPort_), QAbstractSocket::DontShareAddress)) {
-        SocketError error{SocketError::What::OpenFailed, udp->errorString().toStdString()};
-        delete udp;
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    if (!isV4) return SocketError{SocketError::What::OpenFailed, "not an IPv4 address"};
+    // No SO_REUSEADDR: a port another program holds is in use, as it is
+    // for TCP.
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return SocketError{SocketError::What::OpenFailed, ErrorText(errno)};
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(v4);
+    local.sin_port = htons(static_cast<uint16_t>(localPort_));
+    socklen_t length = sizeof local;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+        SocketError error{SocketError::What::OpenFailed, ErrorText(errno)};
+        ::close(fd);
         return error;
     }
-    udp_ = udp;
+    fd_ = fd;
+    boundPort_ = ntohs(local.sin_port);
     state_ = SocketState::Open;
-    connect(udp_, &QUdpSocket::readyRead, this, &UdpEndpoint::OnReadyRead);
-    // A datagram socket outlives the errors of single sends; they are
-    // reported and change nothing.
-    const uint64_t generation = generation_;
-    connect(udp_, &QAbstractSocket::errorOccurred, this,
-            [this, generation](QAbstractSocket::SocketError error) {
-                // A read that found nothing, or the report that a sender's
-                // port has closed since, is not worth telling anyone.
-                if (error == QAbstractSocket::TemporaryError ||
-                    error == QAbstractSocket::ConnectionRefusedError)
-                    return;
-                const SocketError failure{SocketError::What::SendFailed,
-                                          udp_ != nullptr ? udp_->errorString().toStdString() : ""};
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, generation, failure] {
-                        if (generation == generation_) emit Failed(failure);
-                    },
-                    Qt::QueuedConnection);
-            });
+    readable_ = new QSocketNotifier(static_cast<qintptr>(fd_), QSocketNotifier::Read, this);
+    connect(readable_, &QSocketNotifier::activated, this, &UdpEndpoint::OnReadable);
     return std::nullopt;
 }
 
 void UdpEndpoint::Close() {
     ++generation_;
-    arrivalPosted_ = false;
-    if (udp_ != nullptr) {
-        disconnect(udp_, nullptr, this, nullptr);
-        udp_->close();
-        udp_->deleteLater();
-        udp_ = nullptr;
+    if (fd_ >= 0) {
+        // The notifier may be the one whose event is running.
+        readable_->setEnabled(false);
+        disconnect(readable_, nullptr, this, nullptr);
+        readable_->deleteLater();
+        readable_ = nullptr;
+        ::close(fd_);
+        fd_ = -1;
     }
     held_ = Datagram{};
-    holding_ = false;
     state_ = SocketState::Closed;
 }
 
-Datagram UdpEndpoint::GetData() {
-    Datagram datagram = std::move(held_);
-    held_ = Datagram{};
-    holding_ = false;
-    if (udp_ != nullptr && udp_->hasPendingDatagrams()) ScheduleArrival();
-    return datagram;
-}
-
 bool UdpEndpoint::SendTo(std::string_view data, const SenderKey& to) {
-    if (udp_ == nullptr || to.port == 0) return false;
-    const qint64 sent = udp_->writeDatagram(data.data(), static_cast<qint64>(data.size()),
-                                            QHostAddress(to.address), to.port);
-    return sent == static_cast<qint64>(data.size());
+    if (fd_ < 0 || to.port == 0) return false;
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_addr.s_addr = htonl(to.address);
+    peer.sin_port = htons(to.port);
+    ssize_t sent;
+    do {
+        sent = ::sendto(fd_, data.data(), data.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                        reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) PostFailure(errno);
+    return sent == static_cast<ssize_t>(data.size());
 }
 
-void UdpEndpoint::OnReadyRead() {
-    if (arrivalPosted_ || delivering_) {
-        ScheduleArrival();
+void UdpEndpoint::OnReadable() {
+    // One datagram per readable event: while more wait, the socket stays
+    // readable and the next pass of the event loop takes the next.
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    ssize_t n;
+    do {
+        n = ::recvfrom(fd_, inbox_.get(), static_cast<std::size_t>(kMaxDatagramBytes), MSG_DONTWAIT,
+                       reinterpret_cast<sockaddr*>(&from), &length);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        PostFailure(errno);
         return;
     }
-    DeliverArrival(generation_);
-}
-
-void UdpEndpoint::ScheduleArrival() {
-    if (arrivalPosted_) return;
-    arrivalPosted_ = true;
-    const uint64_t generation = generation_;
-    QMetaObject::invokeMethod(
-        this, [this, generation] { DeliverArrival(generation); }, Qt::QueuedConnection);
-}
-
-void UdpEndpoint::DeliverArrival(uint64_t generation) {
-    if (generation != generation_ || udp_ == nullptr) return;
-    arrivalPosted_ = false;
-    if (!holding_) {
-        // Always read, even when nothing seems pending: a notification that
-        // carried only a socket error (an ICMP report of an earlier answer)
-        // leaves Qt waiting for a read before it reports the next datagram.
-        const QNetworkDatagram datagram = udp_->receiveDatagram(kMaxDatagramBytes);
-        if (!datagram.isValid()) return;
-        const QByteArray data = datagram.data();
-        held_.bytes.assign(data.constData(), static_cast<std::size_t>(data.size()));
-        held_.sender =
-            SenderOf(datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
-        holding_ = true;
-    }
+    held_.bytes = std::string_view(inbox_.get(), static_cast<std::size_t>(n));
+    held_.sender = SenderKey{from.sin_family == AF_INET ? ntohl(from.sin_addr.s_addr) : 0,
+                             ntohs(from.sin_port)};
     // An empty datagram is an arrival too.
-    const bool outer = delivering_;
-    delivering_ = true;
-    emit DataArrival(static_cast<int32_t>(held_.bytes.size()));
-    delivering_ = outer;
+    if (arrival_) arrival_();
 }
 
-SenderKey SenderOf(const QHostAddress& address, quint16 port) {
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    // The endpoint binds IPv4 only, so every sender has an IPv4 address.
-    return SenderKey{isV4 ? v4 : 0, port};
+void UdpEndpoint::PostFailure(int error) {
+    // Nothing to read, or the report that a sender's port has closed since
+    // an earlier answer, is not worth telling anyone; a datagram socket
+    // outlives the errors of single sends.
+    if (error == EAGAIN || error == EWOULDBLOCK || error == ECONNREFUSED) return;
+    const uint64_t generation = generation_;
+    const SocketError failure{SocketError::What::SendFailed, ErrorText(error)};
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, failure] {
+            if (generation == generation_) emit Failed(failure);
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace tarvik

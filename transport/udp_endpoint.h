@@ -1,11 +1,15 @@
 // The UDP endpoint of the UDP role: one bound socket, each datagram raised as
 // one arrival together with its sender, answers sent to a given sender.
+// The descriptor is ours: one recvfrom per readable event and one sendto per
+// answer, with no copy and no peek in between.
 #pragma once
 
 #include <QHostAddress>
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -14,13 +18,14 @@
 #include "transport/socket_error.h"
 #include "transport/socket_state.h"
 
-class QUdpSocket;
+class QSocketNotifier;
 
 namespace tarvik {
 
-// One datagram and who sent it.
+// One datagram and who sent it; the bytes hold until the next datagram is
+// received.
 struct Datagram {
-    Packet bytes;
+    std::string_view bytes;
     SenderKey sender;
 };
 
@@ -44,35 +49,33 @@ public:
 
     SocketState State() const { return state_; }
 
-    // The datagram that raised the latest DataArrival; taking it lets the
-    // next one be raised.
-    Datagram GetData();
+    // The datagram of the arrival being raised.
+    Datagram GetData() const { return held_; }
 
     // One datagram to `to`; true when the system took all of it.
     bool SendTo(std::string_view data, const SenderKey& to);
 
+    // Called from the event loop for every datagram received, an empty one
+    // included; a plain call, as for the TCP connection.
+    void OnDataArrival(std::function<void()> handler) { arrival_ = std::move(handler); }
+
 signals:
-    void DataArrival(int32_t bytesTotal);
     // The system reported an error; the endpoint stays open.
     void Failed(const SocketError& error);
 
 private:
-    void OnReadyRead();
-    void ScheduleArrival();
-    void DeliverArrival(uint64_t generation);
+    void OnReadable();
+    void PostFailure(int error);
 
     int32_t localPort_ = 0;
+    int32_t boundPort_ = 0;
     SocketState state_ = SocketState::Closed;
     uint64_t generation_ = 0;
-    bool arrivalPosted_ = false;
-    bool delivering_ = false;
-    QUdpSocket* udp_ = nullptr;
+    int fd_ = -1;
+    QSocketNotifier* readable_ = nullptr;
+    std::unique_ptr<char[]> inbox_;
     Datagram held_;
-    bool holding_ = false;
+    std::function<void()> arrival_;
 };
-
-// The sender of a datagram as the engine keys it: an IPv4 address (an
-// IPv4-mapped IPv6 one too) and a port.
-SenderKey SenderOf(const QHostAddress& address, quint16 port);
 
 }  // namespace tarvik

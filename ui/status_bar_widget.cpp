@@ -104,39 +104,46 @@ void StatusBarWidget::SetPanelText(int panel, std::string_view text) {
     QLabel* label = Panel(panel);
     if (label == nullptr) return;
     const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    if (!IsCounter(panel)) {
-        if (panel == kConnectionPanel) {
-            connectionText_ = shown;
-            if (coverTimer_.isActive()) return;
-        }
-        label->setText(shown);
-        return;
-    }
-    const bool resize =
-        shown.size() != label->text().size() || label->minimumHeight() != label->maximumHeight();
-    const int64_t sincePainted = clock_.elapsed() - countersPaintedAtMs_;
-    if (counterFrame_.isActive() || sincePainted < frameMs_) {
-        // The text is current at once, its repaint waits: a widget with
-        // updates off takes the text and schedules nothing.
-        if (!counterFrame_.isActive())
-            counterFrame_.start(static_cast<int>(frameMs_ - sincePainted));
-        label->setUpdatesEnabled(false);
-    } else {
-        countersPaintedAtMs_ = clock_.elapsed();
+    if (panel == kConnectionPanel) {
+        connectionText_ = shown;
+        if (coverTimer_.isActive()) return;
     }
     label->setText(shown);
-    if (resize)
-        FitCounterSize(*label, Px(kPanels[static_cast<std::size_t>(panel - 1)].minWidthTwips));
+}
+
+void StatusBarWidget::SetPanelNumber(int panel, int32_t value) {
+    if (!IsCounter(panel)) {
+        StatusPanels::SetPanelNumber(panel, value);
+        return;
+    }
+    counts_[static_cast<std::size_t>(panel - kReceivedPanel)] = value;
+    if (counterFrame_.isActive()) return;  // shown at the end of the frame
+    const int64_t sincePainted = clock_.elapsed() - countersPaintedAtMs_;
+    if (sincePainted < frameMs_) {
+        counterFrame_.start(static_cast<int>(frameMs_ - sincePainted));
+        return;
+    }
+    countersPaintedAtMs_ = clock_.elapsed();
+    ShowCounter(panel);
 }
 
 void StatusBarWidget::RepaintCounters() {
     counterFrame_.stop();
     countersPaintedAtMs_ = clock_.elapsed();
-    for (const int panel : {kReceivedPanel, kSentPanel}) {
-        // Turning updates back on repaints the panel once, with its last text.
-        QLabel& label = *Panel(panel);
-        if (!label.updatesEnabled()) label.setUpdatesEnabled(true);
-    }
+    ShowCounter(kReceivedPanel);
+    ShowCounter(kSentPanel);
+}
+
+void StatusBarWidget::ShowCounter(int panel) {
+    QLabel& label = *Panel(panel);
+    const QString shown =
+        QString::number(counts_[static_cast<std::size_t>(panel - kReceivedPanel)]);
+    if (shown == label.text()) return;
+    const bool resize =
+        shown.size() != label.text().size() || label.minimumHeight() != label.maximumHeight();
+    label.setText(shown);
+    if (resize)
+        FitCounterSize(label, Px(kPanels[static_cast<std::size_t>(panel - 1)].minWidthTwips));
 }
 
 void StatusBarWidget::ShowSocketError(const QString& text) {

@@ -3,10 +3,11 @@
 // are written through StatusPanels by the status-bar refresh.
 //
 // The counters change with every packet, thousands of times a second under
-// load, and every repaint costs far more than the packet. A counter's text
-// is always current; its repaint comes at once when the counters were last
-// repainted a screen frame ago or more, otherwise at the end of that frame:
-// at most one repaint a frame, never more than a frame behind.
+// load, and every text and repaint costs far more than the packet. A
+// counter's number is kept as it comes; its text is made and painted at once
+// when the counters were last shown a screen frame ago or more, otherwise at
+// the end of that frame: at most once a frame, never more than a frame
+// behind.
 #pragma once
 
 #include <QElapsedTimer>
@@ -27,6 +28,7 @@ public:
     explicit StatusBarWidget(QWidget* parent = nullptr);
 
     void SetPanelText(int panel, std::string_view text) override;
+    void SetPanelNumber(int panel, int32_t value) override;
 
     // Panel 1..5, nullptr for any other number.
     QLabel* Panel(int panel) const;
@@ -42,17 +44,21 @@ public:
     // the bar's own one-second timer.
     void UpdateClock();
 
-    // Repaints counter panels whose repaint waits for the end of the frame.
+    // Shows the counters kept since they were last shown.
     void RepaintCounters();
 
 private:
+    void ShowCounter(int panel);
+
     std::array<QLabel*, kPanelCount> panels_{};
     QTimer clockTimer_;
     // When the counters were last repainted, on clock_.
     QElapsedTimer clock_;
     int64_t countersPaintedAtMs_ = 0;
+    // The received and sent counts, as last set.
+    std::array<int32_t, 2> counts_{};
     int frameMs_ = 0;
-    // Runs while a counter's repaint waits for the end of the frame.
+    // Runs while the counters wait for the end of the frame.
     QTimer counterFrame_;
     // Runs while ShowForAWhile's text covers the connection panel's own.
     QTimer coverTimer_;

@@ -89,7 +89,7 @@ TEST(ConnectionReplacement, ReplacedConnectionsCloseAndBytesNeverReachTheNewOne)
     int arrivals = 0;
     bool replaced = false;
     Packet afterReplacement;
-    QObject::connect(&data, &TcpConnection::DataArrival, [&](int32_t) {
+    data.OnDataArrival([&] {
         ++arrivals;
         if (replaced) {
             afterReplacement += data.GetData();
@@ -127,7 +127,7 @@ TEST(ConnectionData, GetDataHandsOutAtMost64KiBAndTheRestRaisesTheNextArrival) {
     ASSERT_TRUE(master.Connect(listener.LocalPort()));
     std::vector<std::size_t> sizes;
     Packet received;
-    QObject::connect(&data, &TcpConnection::DataArrival, [&](int32_t) {
+    data.OnDataArrival([&] {
         const Packet chunk(data.GetData());
         sizes.push_back(chunk.size());
         received += chunk;

@@ -2,6 +2,7 @@
 // the same event loop.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <functional>
 
 #include <algorithm>
 #include <string>
@@ -79,7 +80,9 @@ TEST_F(ServerFixture, FramesSplitOrMergedAcrossSegmentsAreAnsweredInOrderInOneWr
     // Runs right after the manager's handler of the same arrival: the answers
     // are queued then, and none has reached the master yet.
     std::vector<long> peekedDuringArrival;
-    QObject::connect(&data, &TcpConnection::DataArrival, [&](int32_t) {
+    const std::function<void()> managers = data.OnDataArrival(nullptr);
+    data.OnDataArrival([&] {
+        managers();
         char byte = 0;
         peekedDuringArrival.push_back(
             static_cast<long>(::recv(static_cast<int>(master.Socket().socketDescriptor()), &byte, 1,
