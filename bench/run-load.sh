@@ -13,12 +13,16 @@
 #             SIGTERM and the lines its trace file says were lost are shown.
 #
 #   bash bench/run-load.sh [--rounds N] [--count N] [--seconds S] [--no-app]
-#                          [--no-window] [--no-headless] [--offscreen]
+#                          [--no-window] [--no-headless] [--offscreen] [--no-syscalls]
 #                          [--memory-run [--memory-seconds S]
 #                          [--memory-target ours|headless|floor]]
 #
 # --no-app leaves out both faces of our program; --no-window and --no-headless
-# one of them. The memory run floods one target for --memory-seconds: "ours"
+# one of them. Each run also reads the target's CPU time (every thread's, from
+# /proc/PID/task/*/schedstat) and reports microseconds of CPU per answer; then
+# perf counts system calls per answer at one in flight for the floor and the
+# headless face untraced (--no-syscalls leaves that out). Last comes the
+# table of targets: each scenario's ratio beside the ratio it should reach. The memory run floods one target for --memory-seconds: "ours"
 # is the window, "headless" the headless face with tracing on.
 # The load tools are built in build/bench (Qt off; TARVIK_TOOLS_BUILD names
 # another folder), our program and the window host in build/plain (Qt on;
@@ -41,6 +45,7 @@ OFFSCREEN=0
 MEMORY_RUN=0
 MEMORY_SECONDS=300
 MEMORY_TARGET=ours
+SYSCALLS=1
 BUILD_DIR=${TARVIK_TOOLS_BUILD:-$ROOT/build/bench}
 QT_BUILD_DIR=${TARVIK_QT_BUILD:-$ROOT/build/plain}
 APP=${TARVIK_APP:-$QT_BUILD_DIR/app/TarvikSlave}
@@ -60,6 +65,7 @@ while [[ $# -gt 0 ]]; do
         --no-window) WITH_WINDOW=0; shift ;;
         --no-headless) WITH_HEADLESS=0; shift ;;
         --offscreen) OFFSCREEN=1; shift ;;
+        --no-syscalls) SYSCALLS=0; shift ;;
         --memory-run) MEMORY_RUN=1; shift ;;
         --memory-seconds) MEMORY_SECONDS=$2; shift 2 ;;
         --memory-target) MEMORY_TARGET=$2; shift 2 ;;
@@ -78,6 +84,8 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-load.XXXXXX")
 STARTED_PIDS=()
 # shellcheck source=bench/load-targets.sh
 source "$ROOT/bench/load-targets.sh"
+# shellcheck source=bench/load-measures.sh
+source "$ROOT/bench/load-measures.sh"
 
 cleanup() {
     local pid
@@ -138,14 +146,16 @@ if (( WITH_WINDOW )); then
 fi
 
 # ---- targets -------------------------------------------------------------------
-declare -A TCP_PORT UDP_PORT
+declare -A TCP_PORT UDP_PORT PID_OF_PORT
 start_server floor "$BIN/floor/tarvik_floor" || exit 1
 FLOOR_PID=$SERVER_PID
 FLOOR_PORT=$SERVER_PORT
 TCP_PORT[floor]=$FLOOR_PORT
 UDP_PORT[floor]=$FLOOR_PORT
+PID_OF_PORT[$FLOOR_PORT]=$FLOOR_PID
 if (( HAVE_PEER )) && start_server peer "$BIN/peer/tarvik_peer"; then
     TCP_PORT[peer]=$SERVER_PORT
+    PID_OF_PORT[$SERVER_PORT]=$SERVER_PID
 fi
 FACES=()
 (( WITH_WINDOW )) && FACES+=(window)
@@ -154,6 +164,7 @@ for face in "${FACES[@]}"; do
     for trace in on off; do
         for proto in tcp udp; do
             start_our_program "$face" "$trace" "$proto" || continue
+            PID_OF_PORT[$OUR_PORT]=$OUR_PID
             if [[ $proto == tcp ]]; then TCP_PORT[$face-trace-$trace]=$OUR_PORT; else UDP_PORT[$face-trace-$trace]=$OUR_PORT; fi
         done
     done
@@ -189,11 +200,15 @@ for ((round = 1; round <= ROUNDS; round++)); do
         for target in "${TARGETS[@]}"; do
             if [[ $args == *"--proto udp"* ]]; then port=${UDP_PORT[$target]:-}; else port=${TCP_PORT[$target]:-}; fi
             [[ -n $port ]] || continue
+            pid=${PID_OF_PORT[$port]:-}
+            cpu_before=$([[ -n $pid ]] && cpu_ns "$pid" || echo 0)
             # shellcheck disable=SC2086  # the scenario's options are words
             line=$("$BIN/load/tarvik_load" --host 127.0.0.1 --port "$port" $args --count "$COUNT" \
                        --seconds "$SECONDS_PER_RUN" 2>>"$WORK/load.err") || true
+            cpu_after=$([[ -n $pid ]] && cpu_ns "$pid" || echo 0)
             [[ $line == \{* ]] || { note "no result: $target, ${SCENARIO_NAMES[$i]}"; continue; }
-            printf '%s\t%s\t%s\t%s\n' "$i" "${SCENARIO_NAMES[$i]}" "$target" "$line" >>"$RESULTS"
+            printf '%s\t%s\t%s\t%s\t%s\n' "$i" "${SCENARIO_NAMES[$i]}" "$target" "$line" \
+                "$((cpu_after - cpu_before))" >>"$RESULTS"
             runs=$((runs + 1))
         done
     done
@@ -224,11 +239,13 @@ function median(list,    n, a, i, j, t) {
     rps[key] = rps[key] " " field($4, "rps"); p50[key] = p50[key] " " field($4, "p50_us")
     p99[key] = p99[key] " " field($4, "p99_us")
     wrong[key] += field($4, "wrong"); missing[key] += field($4, "missing"); ok[key] += field($4, "ok")
+    answered = field($4, "ok") + 0
+    if (answered > 0 && $5 + 0 > 0) cpu[key] = cpu[key] " " ($5 / 1000.0 / answered)
     if ($1 + 0 > last) last = $1 + 0
 }
 END {
     nt = split(targets, t, " ")
-    printf "%-24s %-18s %11s %8s %8s %8s %8s %7s %8s\n", "scenario", "target", "req/s", "x floor", "p50 us", "p99 us", "p99 x fl", "wrong", "missing"
+    printf "%-24s %-18s %11s %8s %8s %8s %8s %7s %8s %9s\n", "scenario", "target", "req/s", "x floor", "p50 us", "p99 us", "p99 x fl", "wrong", "missing", "CPU us/a"
     for (s = 0; s <= last; s++) {
         base = s SUBSEP "floor"
         floorRps[s] = seen[base] ? median(rps[base]) : 0
@@ -239,8 +256,9 @@ END {
             r = median(rps[key]); q = median(p99[key])
             rRatio[key] = floorRps[s] > 0 ? sprintf("%.2f", r / floorRps[s]) : "-"
             qRatio[key] = floorP99[s] > 0 ? sprintf("%.2f", q / floorP99[s]) : "-"
-            printf "%-24s %-18s %11.0f %8s %8.0f %8.0f %8s %7d %8d\n", name[s], t[i], r, rRatio[key],
-                   median(p50[key]), q, qRatio[key], wrong[key], missing[key]
+            cpuText[key] = cpu[key] != "" ? sprintf("%.1f", median(cpu[key])) : "-"
+            printf "%-24s %-18s %11.0f %8s %8.0f %8.0f %8s %7d %8d %9s\n", name[s], t[i], r, rRatio[key],
+                   median(p50[key]), q, qRatio[key], wrong[key], missing[key], cpuText[key]
         }
     }
     # Side by side: requests per second as a share of the floor, and the
@@ -262,6 +280,25 @@ END {
         }
         printf "\n"
     }
+    # The targets: a ratio to the floor each face should reach, by scenario
+    # (both 16-in-flight shapes share one row of targets).
+    print ""
+    print "targets: req/s x floor, measured [target] met|MISSED; CPU us per answer, the floor'"'"'s beside"
+    split("0.97 0.95 0.90|0.95 0.85 0.80|0.95 0.85 0.80|0.95 0.90 0.85|0.95 0.90 0.85", rows, "|")
+    split("headless-trace-off headless-trace-on window-trace-on", cols, " ")
+    printf "%-24s %10s %8s  %-28s %-28s %-28s\n", "scenario", "floor req/s", "floor CPU", "headless untraced", "headless traced, file", "window traced"
+    for (s = 0; s <= 4; s++) {
+        if (!(s in name)) continue
+        split(rows[s + 1], want, " ")
+        printf "%-24s %10.0f %8s", name[s], floorRps[s], cpuText[s SUBSEP "floor"]
+        for (c = 1; c <= 3; c++) {
+            key = s SUBSEP cols[c]
+            if (!seen[key] || rRatio[key] == "-") { printf "  %-28s", "-"; continue }
+            verdict = rRatio[key] + 0 >= want[c] + 0 ? "met" : "MISSED"
+            printf "  %-28s", sprintf("%s [%s] %s %sus", rRatio[key], want[c], verdict, cpuText[key])
+        }
+        printf "\n"
+    }
 }' "$RESULTS"
 echo "(medians of $ROUNDS rounds, each run at most $COUNT requests and ${SECONDS_PER_RUN} s; missing = unanswered when a run ended;"
 echo " traced = Show raw data and Show reads on, the headless face writing every line to a file with --quiet)"
@@ -277,6 +314,17 @@ for target in "${TARGETS[@]:1:4}"; do
     fi
     echo "$target: not measured ($why)"
 done
+
+# ---- system calls per answer -------------------------------------------------------
+if (( SYSCALLS )); then
+    note "counting system calls per answer at one in flight"
+    echo "system calls per answer, fn 3 q10, one in flight (all threads, perf raw_syscalls:sys_enter):"
+    echo "  floor: $(syscalls_per_answer "$FLOOR_PID" "$FLOOR_PORT" 20000)"
+    if [[ -n ${TCP_PORT[headless-trace-off]:-} ]]; then
+        port=${TCP_PORT[headless-trace-off]}
+        echo "  headless untraced: $(syscalls_per_answer "${PID_OF_PORT[$port]}" "$port" 20000)"
+    fi
+fi
 
 stop_our_programs
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -28,29 +29,40 @@ enum class HexForm : uint8_t {
 };
 
 // Appends `bytes` in `form`; of Words, a last odd byte is left out.
+namespace detail {
+// "XY " for every byte value: one table read and one three-byte copy a byte.
+struct HexTriples {
+    char text[256][4];
+    constexpr HexTriples() : text() {
+        constexpr char kDigits[] = "0123456789ABCDEF";
+        for (int b = 0; b < 256; ++b) {
+            text[b][0] = kDigits[b >> 4];
+            text[b][1] = kDigits[b & 0xF];
+            text[b][2] = ' ';
+        }
+    }
+};
+inline constexpr HexTriples kHexTriples{};
+}  // namespace detail
+
 inline void AppendHex(std::string& out, std::string_view bytes, HexForm form) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     // Sized once and filled through a pointer: a dump of 64 KiB makes no
     // capacity check per character.
     const std::size_t at = out.size();
+    const auto* from = reinterpret_cast<const unsigned char*>(bytes.data());
     if (form == HexForm::Bytes) {
         out.resize(at + 3 * bytes.size());
         char* to = out.data() + at;
-        for (const char c : bytes) {
-            const auto byte = static_cast<unsigned char>(c);
-            *to++ = kDigits[byte >> 4];
-            *to++ = kDigits[byte & 0xF];
-            *to++ = ' ';
+        for (std::size_t i = 0; i < bytes.size(); ++i, to += 3) {
+            std::memcpy(to, detail::kHexTriples.text[from[i]], 3);
         }
         return;
     }
     const std::size_t whole = bytes.size() & ~std::size_t{1};
     out.resize(at + 2 * whole);
     char* to = out.data() + at;
-    for (std::size_t i = 0; i < whole; ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        *to++ = kDigits[byte >> 4];
-        *to++ = kDigits[byte & 0xF];
+    for (std::size_t i = 0; i < whole; ++i, to += 2) {
+        std::memcpy(to, detail::kHexTriples.text[from[i]], 2);
     }
 }
 

@@ -1,7 +1,6 @@
 #include "transport/tcp_connection.h"
 
 #include <QHostAddress>
-#include <QSocketNotifier>
 #include <QTcpSocket>
 
 #include <unistd.h>
@@ -9,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "transport/descriptor_notifier.h"
 #include "transport/raw_socket.h"
 #include "transport/socket_limits.h"
 
@@ -89,11 +89,11 @@ void TcpConnection::AdoptDescriptor(int fd) {
     inboxSize_ = 0;
     backlog_.clear();
     backlogSent_ = 0;
-    readable_ = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Read, this);
-    writable_ = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Write, this);
+    readable_ = new DescriptorNotifier(static_cast<qintptr>(fd), QSocketNotifier::Read, this,
+                                       [this] { OnReadable(); });
+    writable_ = new DescriptorNotifier(static_cast<qintptr>(fd), QSocketNotifier::Write, this,
+                                       [this] { OnWritable(); });
     writable_->setEnabled(false);
-    connect(readable_, &QSocketNotifier::activated, this, &TcpConnection::OnReadable);
-    connect(writable_, &QSocketNotifier::activated, this, &TcpConnection::OnWritable);
     if (!PeerOf(fd, remoteHostIP_, remotePort_)) remoteHostIP_.clear();
     UpdateReading();
 }
@@ -223,9 +223,8 @@ void TcpConnection::DropEverything() {
             SendSome(fd_, backlog_.data() + backlogSent_, backlog_.size() - backlogSent_);
         }
         // The notifiers may be the ones whose event is running.
-        for (QSocketNotifier* notifier : {readable_, writable_}) {
-            notifier->setEnabled(false);
-            disconnect(notifier, nullptr, this, nullptr);
+        for (DescriptorNotifier* notifier : {readable_, writable_}) {
+            notifier->Forget();
             notifier->deleteLater();
         }
         readable_ = writable_ = nullptr;

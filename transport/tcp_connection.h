@@ -25,10 +25,11 @@
 #include "transport/socket_state.h"
 
 class QHostAddress;
-class QSocketNotifier;
 class QTcpSocket;
 
 namespace tarvik {
+
+class DescriptorNotifier;
 
 class TcpConnection final : public QObject {
     Q_OBJECT
@@ -152,8 +153,8 @@ private:
     // The connected stream, read and written by us: the bytes go from the
     // system straight into inbox_, one recv per readable event.
     int fd_ = -1;
-    QSocketNotifier* readable_ = nullptr;
-    QSocketNotifier* writable_ = nullptr;
+    DescriptorNotifier* readable_ = nullptr;
+    DescriptorNotifier* writable_ = nullptr;
     // Two fixed buffers of kMaxGetDataBytes: GetData swaps them, so the view
     // it hands out holds while the next bytes are received.
     std::unique_ptr<char[]> inbox_;

@@ -1,7 +1,5 @@
 #include "transport/udp_endpoint.h"
 
-#include <QSocketNotifier>
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,6 +7,7 @@
 
 #include <cerrno>
 
+#include "transport/descriptor_notifier.h"
 #include "transport/raw_socket.h"
 #include "transport/socket_addresses.h"
 #include "transport/socket_limits.h"
@@ -53,8 +52,8 @@ std::optional<SocketError> UdpEndpoint::Bind(const QHostAddress& address) {
     fd_ = fd;
     boundPort_ = ntohs(local.sin_port);
     state_ = SocketState::Open;
-    readable_ = new QSocketNotifier(static_cast<qintptr>(fd_), QSocketNotifier::Read, this);
-    connect(readable_, &QSocketNotifier::activated, this, &UdpEndpoint::OnReadable);
+    readable_ = new DescriptorNotifier(static_cast<qintptr>(fd_), QSocketNotifier::Read, this,
+                                       [this] { OnReadable(); });
     return std::nullopt;
 }
 
@@ -62,8 +61,7 @@ void UdpEndpoint::Close() {
     ++generation_;
     if (fd_ >= 0) {
         // The notifier may be the one whose event is running.
-        readable_->setEnabled(false);
-        disconnect(readable_, nullptr, this, nullptr);
+        readable_->Forget();
         readable_->deleteLater();
         readable_ = nullptr;
         ::close(fd_);

@@ -18,9 +18,9 @@
 #include "transport/socket_error.h"
 #include "transport/socket_state.h"
 
-class QSocketNotifier;
-
 namespace tarvik {
+
+class DescriptorNotifier;
 
 // One datagram and who sent it; the bytes hold until the next datagram is
 // received.
@@ -72,7 +72,7 @@ private:
     SocketState state_ = SocketState::Closed;
     uint64_t generation_ = 0;
     int fd_ = -1;
-    QSocketNotifier* readable_ = nullptr;
+    DescriptorNotifier* readable_ = nullptr;
     std::unique_ptr<char[]> inbox_;
     Datagram held_;
     std::function<void()> arrival_;
