@@ -2,17 +2,11 @@
 
 #include "engine/fault_rules.h"
 #include "engine/function_codes.h"
+#include "engine/request_line.h"
 #include "engine/text_forms.h"
 
 namespace tarvik {
 namespace {
-
-// PDU bytes 1..4 carry address and quantity (or value) for every function.
-constexpr std::size_t kMinPduSize = 5;
-
-int32_t WordAt(std::string_view bytes, std::size_t at) {
-    return 256 * static_cast<unsigned char>(bytes[at]) + static_cast<unsigned char>(bytes[at + 1]);
-}
 
 // Where the fault line goes among the steps a handler recorded from `mark`
 // on: after its first request line, or where that line would stand.
@@ -34,39 +28,6 @@ void AnswerFaultException(HandlerContext& ctx, const MbapHeader& header, int fun
 }
 
 }  // namespace
-
-std::optional<std::string> FunctionRequestLine(const OperatorOptions& options,
-                                               std::string_view pdu) {
-    const int function = static_cast<unsigned char>(pdu[0]);
-    switch (static_cast<FunctionCode>(function)) {
-        case FunctionCode::ReadHoldingRegisters:
-        case FunctionCode::ReadInputRegisters:
-        case FunctionCode::WriteSingleCoil:
-        case FunctionCode::WriteSingleRegister:
-        case FunctionCode::WriteMultipleCoils:
-        case FunctionCode::WriteMultipleRegisters: break;
-        default: return std::nullopt;
-    }
-    if (pdu.size() < kMinPduSize) return "Frame too short, function " + Decimal(function);
-    const int32_t first = WordAt(pdu, 1);
-    const int32_t second = WordAt(pdu, 3);
-    const std::string range = Decimal(first) + ", ";
-    switch (static_cast<FunctionCode>(function)) {
-        case FunctionCode::ReadHoldingRegisters:
-            if (!options.showReads) return std::nullopt;
-            return "Read Holding Registers " + range + "count " + Decimal(second);
-        case FunctionCode::ReadInputRegisters:
-            if (!options.showReads) return std::nullopt;
-            return "Read Input Registers " + range + "count " + Decimal(second);
-        case FunctionCode::WriteSingleCoil:
-            return "Write single coil " + range + "value " + Hex4(second);
-        case FunctionCode::WriteSingleRegister:
-            return "Write Holding Register " + range + "value " + Hex4(second);
-        case FunctionCode::WriteMultipleCoils:
-            return "Write Coils " + range + "length " + Decimal(second);
-        default: return "Write Holding Registers " + range + "length " + Decimal(second);
-    }
-}
 
 FaultOutcome ApplyFaultRules(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu,
                              FrameHandler handle) {
@@ -92,7 +53,7 @@ FaultOutcome ApplyFaultRules(HandlerContext& ctx, const MbapHeader& header, std:
         return FaultOutcome::Handled;
     }
 
-    if (auto line = FunctionRequestLine(ctx.options, pdu)) TraceRequestLine(ctx, header, *line);
+    if (const auto line = RequestLineOf(ctx.options, pdu)) TraceRequestLine(ctx, header, *line);
     ctx.out.Trace(StepKind::Request, header, FaultTraceText(fired->name, action));
     switch (action.kind) {
         case FaultActionKind::Exception:

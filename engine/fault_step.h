@@ -26,9 +26,4 @@ using FrameHandler = void (*)(HandlerContext&, const MbapHeader&, std::string_vi
 FaultOutcome ApplyFaultRules(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu,
                              FrameHandler handle);
 
-// The request line the function's handler writes first for `pdu` under
-// `options`, if it writes one.
-std::optional<std::string> FunctionRequestLine(const OperatorOptions& options,
-                                               std::string_view pdu);
-
 }  // namespace tarvik

@@ -9,6 +9,7 @@
 #include "engine/clock_random.h"
 #include "engine/fixed_answers.h"
 #include "engine/function_codes.h"
+#include "engine/request_line.h"
 #include "engine/text_forms.h"
 
 namespace tarvik {
@@ -51,9 +52,16 @@ void AnswerException(HandlerContext& ctx, const MbapHeader& header, int function
     FinishAnswer(ctx, viewDebugData);
 }
 
-// A frame too short for its function changes nothing and says so.
+void TraceRequest(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
+    if (const auto line = RequestLineOf(ctx.options, pdu)) TraceRequestLine(ctx, header, *line);
+}
+
+// A frame too short for its function changes nothing and says so: before
+// its address fields, or (function 16) in its values.
 void AnswerFrameTooShort(HandlerContext& ctx, const MbapHeader& header, FunctionCode code) {
-    TraceRequestLine(ctx, header, "Frame too short, function " + Decimal(CodeOf(code)));
+    ShortText text;
+    text << "Frame too short, function " << int64_t{CodeOf(code)};
+    TraceRequestLine(ctx, header, text);
     AnswerException(ctx, header, ExceptionByteOf(code), ExceptionCode::IllegalDataValue,
                     ctx.options.showRawData);
 }
@@ -71,36 +79,6 @@ void AppendRegisterReadData(std::string& out, const RegisterTable& table, Random
             AppendWord(out, table[static_cast<std::size_t>(address)]);
         }
     }
-}
-
-// A short trace text made on the stack, so the texts of every frame cost no
-// allocation; the trace copies what it keeps.
-class ShortText {
-public:
-    ShortText& operator<<(std::string_view part) {
-        const std::size_t take = std::min(part.size(), text_.size() - size_);
-        part.copy(text_.data() + size_, take);
-        size_ += take;
-        return *this;
-    }
-    ShortText& operator<<(int64_t number) {
-        const auto result =
-            std::to_chars(text_.data() + size_, text_.data() + text_.size(), number);
-        if (result.ec == std::errc()) size_ = static_cast<std::size_t>(result.ptr - text_.data());
-        return *this;
-    }
-    operator std::string_view() const { return {text_.data(), size_}; }
-
-private:
-    std::array<char, 96> text_{};
-    std::size_t size_ = 0;
-};
-
-ShortText RangeText(std::string_view name, int32_t start, std::string_view label,
-                    int32_t quantity) {
-    ShortText text;
-    text << name << start << label << quantity;
-    return text;
 }
 
 // "<name><start>, data ": the answer line of a read, before its data.
@@ -125,10 +103,7 @@ void ReadHoldingRegisters(HandlerContext& ctx, const MbapHeader& header, std::st
     const int32_t start = WordAt(pdu, 1);
     const int32_t quantity = WordAt(pdu, 3);
     const bool shown = ctx.options.showReads;
-    if (shown) {
-        TraceRequestLine(ctx, header,
-                         RangeText("Read Holding Registers ", start, ", count ", quantity));
-    }
+    TraceRequest(ctx, header, pdu);
 
     if (ctx.simulatePAT) {
         if (auto canned = FindFixedAnswer(start, quantity)) {
@@ -156,10 +131,7 @@ void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, std::stri
         return AnswerFrameTooShort(ctx, header, FunctionCode::ReadInputRegisters);
     const int32_t start = WordAt(pdu, 1);
     const int32_t quantity = WordAt(pdu, 3);
-    if (ctx.options.showReads) {
-        TraceRequestLine(ctx, header,
-                         RangeText("Read Input Registers ", start, ", count ", quantity));
-    }
+    TraceRequest(ctx, header, pdu);
 
     if (quantity > kMaxReadQuantity) {
         AnswerException(ctx, header, ExceptionByteOf(FunctionCode::ReadInputRegisters),
@@ -178,10 +150,7 @@ void ReadInputRegisters(HandlerContext& ctx, const MbapHeader& header, std::stri
 void WriteSingleCoil(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteSingleCoil);
-    const int32_t address = WordAt(pdu, 1);
-    const int32_t value = WordAt(pdu, 3);
-    TraceRequestLine(ctx, header,
-                     "Write single coil " + Decimal(address) + ", value " + Hex4(value));
+    TraceRequest(ctx, header, pdu);
     Answer(ctx, header, CodeOf(FunctionCode::WriteSingleCoil), pdu.substr(1),
            ctx.options.showRawData);
     ctx.out.Trace(StepKind::Answer, header, "Write single coil response");
@@ -195,8 +164,7 @@ void WriteSingleRegister(HandlerContext& ctx, const MbapHeader& header, std::str
     // Past the table the write is ignored but still answered as done.
     if (address < kRegisterCount)
         ctx.tables->HoldingRegisters[static_cast<std::size_t>(address)] = value;
-    TraceRequestLine(ctx, header,
-                     "Write Holding Register " + Decimal(address) + ", value " + Hex4(value));
+    TraceRequest(ctx, header, pdu);
     Answer(ctx, header, CodeOf(FunctionCode::WriteSingleRegister), pdu.substr(1),
            ctx.options.showRawData);
 }
@@ -204,11 +172,11 @@ void WriteSingleRegister(HandlerContext& ctx, const MbapHeader& header, std::str
 void WriteMultipleCoils(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
     if (LacksAddressFields(pdu))
         return AnswerFrameTooShort(ctx, header, FunctionCode::WriteMultipleCoils);
-    const ShortText text = RangeText("Write Coils ", WordAt(pdu, 1), ", length ", WordAt(pdu, 3));
-    TraceRequestLine(ctx, header, text);
+    TraceRequest(ctx, header, pdu);
     Answer(ctx, header, CodeOf(FunctionCode::WriteMultipleCoils), pdu.substr(1, kAddressFieldsSize),
            ctx.options.showRawData);
-    ctx.out.Trace(StepKind::Answer, header, text);
+    ctx.out.Trace(StepKind::Answer, header,
+                  RangeText("Write Coils ", WordAt(pdu, 1), ", length ", WordAt(pdu, 3)));
 }
 
 void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, std::string_view pdu) {
@@ -217,7 +185,7 @@ void WriteMultipleRegisters(HandlerContext& ctx, const MbapHeader& header, std::
     const int32_t start = WordAt(pdu, 1);
     const int32_t quantity = WordAt(pdu, 3);
     const ShortText text = RangeText("Write Holding Registers ", start, ", length ", quantity);
-    TraceRequestLine(ctx, header, text);
+    TraceRequest(ctx, header, pdu);
 
     if (start + quantity > kRegisterCount) {
         AnswerException(ctx, header, kUnsupportedFunctionByte, ExceptionCode::IllegalDataAddress,
