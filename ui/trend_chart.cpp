@@ -1,0 +1,123 @@
+#include "ui/trend_chart.h"
+
+#include <QChart>
+#include <QLegend>
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tarvik {
+
+TrendChart::TrendChart(QWidget* parent) : QChartView(parent) {
+    auto* chart = new QChart();
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+
+    timeAxis_ = new QValueAxis(chart);
+    timeAxis_->setRange(-kTrendSpanMs / 1000.0, 0.0);
+    timeAxis_->setTickCount(7);  // every 10 s
+    timeAxis_->setLabelFormat(QStringLiteral("%.0f"));
+    timeAxis_->setTitleText(QStringLiteral("Time (s)"));
+    chart->addAxis(timeAxis_, Qt::AlignBottom);
+
+    valueAxis_ = new QValueAxis(chart);
+    valueAxis_->setRange(0.0, 1.0);
+    // Counters of 64 bits and floats near 0 alike.
+    valueAxis_->setLabelFormat(QStringLiteral("%g"));
+    chart->addAxis(valueAxis_, Qt::AlignLeft);
+
+    setChart(chart);
+    setRenderHint(QPainter::Antialiasing);
+}
+
+TrendChart::Track* TrendChart::Find(int key) {
+    const auto found =
+        std::find_if(lines_.begin(), lines_.end(), [key](const Track& l) { return l.key == key; });
+    return found == lines_.end() ? nullptr : &*found;
+}
+
+QLineSeries* TrendChart::Line(int key) const {
+    for (const auto& line : lines_)
+        if (line.key == key) return line.series;
+    return nullptr;
+}
+
+void TrendChart::AddLine(int key, const QString& name) {
+    if (Find(key) != nullptr) return;
+    auto* series = new QLineSeries();
+    series->setName(name);
+    chart()->addSeries(series);
+    series->attachAxis(timeAxis_);
+    series->attachAxis(valueAxis_);
+    lines_.push_back({key, series, {}});
+}
+
+void TrendChart::RemoveLine(int key) {
+    const auto found =
+        std::find_if(lines_.begin(), lines_.end(), [key](const Track& l) { return l.key == key; });
+    if (found == lines_.end()) return;
+    chart()->removeSeries(found->series);
+    delete found->series;
+    lines_.erase(found);
+}
+
+void TrendChart::RemoveAll() {
+    for (Track& line : lines_) {
+        chart()->removeSeries(line.series);
+        delete line.series;
+    }
+    lines_.clear();
+}
+
+void TrendChart::Sample(int key, int64_t atMs, double value) {
+    Track* line = Find(key);
+    if (line == nullptr || !std::isfinite(value)) return;
+    line->samples.push_back({atMs, value});
+    // The cap holds even when the clock ticks faster than every 100 ms.
+    while (line->samples.size() > kTrendSamples) line->samples.pop_front();
+}
+
+void TrendChart::Redraw(int64_t nowMs) {
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    QList<QPointF> points;
+    for (Track& line : lines_) {
+        while (!line.samples.empty() && line.samples.front().atMs < nowMs - kTrendSpanMs)
+            line.samples.pop_front();
+        points.clear();
+        points.reserve(static_cast<qsizetype>(line.samples.size()));
+        for (const Point& sample : line.samples) {
+            points.append(QPointF(static_cast<double>(sample.atMs - nowMs) / 1000.0, sample.value));
+            low = std::min(low, sample.value);
+            high = std::max(high, sample.value);
+        }
+        // One replace is one repaint, where appending and removing would be two.
+        line.series->replace(points);
+    }
+    if (low > high) {
+        low = 0.0;
+        high = 1.0;
+    } else if (low == high) {
+        // A flat line sits in the middle of the plot.
+        const double half = std::max(1.0, std::fabs(low) * 0.01);
+        low -= half;
+        high += half;
+    } else {
+        const double margin = (high - low) * 0.05;
+        low -= margin;
+        high += margin;
+    }
+    // A range that still holds the samples snugly stays: the labels do not
+    // jump on every tick of a moving value.
+    const double shownLow = valueAxis_->min();
+    const double shownHigh = valueAxis_->max();
+    if (low >= shownLow && high <= shownHigh && high - low >= (shownHigh - shownLow) / 2) return;
+    valueAxis_->setRange(low, high);
+    valueAxis_->applyNiceNumbers();
+}
+
+}  // namespace tarvik
