@@ -38,6 +38,8 @@ public:
     TrendChart* Chart() const { return chart_; }
     // "No points: ...", shown instead of table and chart.
     QLabel* NoPointsLabel() const { return noPoints_; }
+    // The 100 ms refresh, for probes that time it.
+    const QTimer& RefreshTimer() const { return refreshTimer_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
