@@ -10,6 +10,37 @@
 #include <limits>
 
 namespace tarvik {
+namespace {
+
+// 1, 2 or 5 times a power of ten, near a fifth of `span`: the axis ends
+// on whole steps, a little wider than the samples.
+double NiceStep(double span) {
+    const double raw = span / 5.0;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    const double fraction = raw / power;
+    return power * (fraction < 1.5 ? 1.0 : fraction < 3.0 ? 2.0 : fraction < 7.0 ? 5.0 : 10.0);
+}
+
+struct AxisFit {
+    double low;
+    double high;
+    int ticks;
+};
+
+// The value axis for samples from `low` to `high`: a little margin, then
+// out to whole steps; the bare range where that would overflow.
+AxisFit FitAxis(double low, double high) {
+    const double margin = low == high ? std::max(1.0, std::fabs(low) * 0.01) : (high - low) * 0.05;
+    const double step = NiceStep(high - low + 2 * margin);
+    const double niceLow = std::floor((low - margin) / step) * step;
+    const double niceHigh = std::ceil((high + margin) / step) * step;
+    const double ticks = std::round((niceHigh - niceLow) / step) + 1;
+    if (!std::isfinite(niceLow) || !std::isfinite(niceHigh) || !(ticks >= 2 && ticks <= 12))
+        return {low, low == high ? low + 1.0 : high, 5};
+    return {niceLow, niceHigh, static_cast<int>(ticks)};
+}
+
+}  // namespace
 
 TrendChart::TrendChart(QWidget* parent) : QChartView(parent) {
     auto* chart = new QChart();
@@ -31,7 +62,8 @@ TrendChart::TrendChart(QWidget* parent) : QChartView(parent) {
     chart->addAxis(valueAxis_, Qt::AlignLeft);
 
     setChart(chart);
-    setRenderHint(QPainter::Antialiasing);
+    // No antialiasing: the lines are drawn again every 100 ms, on the event
+    // loop that serves the masters too.
 }
 
 TrendChart::Track* TrendChart::Find(int key) {
@@ -98,26 +130,15 @@ void TrendChart::Redraw(int64_t nowMs) {
         // One replace is one repaint, where appending and removing would be two.
         line.series->replace(points);
     }
-    if (low > high) {
-        low = 0.0;
-        high = 1.0;
-    } else if (low == high) {
-        // A flat line sits in the middle of the plot.
-        const double half = std::max(1.0, std::fabs(low) * 0.01);
-        low -= half;
-        high += half;
-    } else {
-        const double margin = (high - low) * 0.05;
-        low -= margin;
-        high += margin;
-    }
+    const AxisFit fit = low > high ? AxisFit{0.0, 1.0, 6} : FitAxis(low, high);
     // A range that still holds the samples snugly stays: the labels do not
     // jump on every tick of a moving value.
     const double shownLow = valueAxis_->min();
     const double shownHigh = valueAxis_->max();
-    if (low >= shownLow && high <= shownHigh && high - low >= (shownHigh - shownLow) / 2) return;
-    valueAxis_->setRange(low, high);
-    valueAxis_->applyNiceNumbers();
+    if (low >= shownLow && high <= shownHigh && fit.high - fit.low >= (shownHigh - shownLow) / 2)
+        return;
+    valueAxis_->setRange(fit.low, fit.high);
+    valueAxis_->setTickCount(fit.ticks);
 }
 
 }  // namespace tarvik

@@ -49,6 +49,7 @@ ValuesWindow::ValuesWindow(const CoreValues& values, UnitTables& units, QWidget*
     table_->verticalHeader()->hide();
     // Rows of one height: the view does not measure each row's text.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(true);
 
     chart_ = new TrendChart();
@@ -58,6 +59,7 @@ ValuesWindow::ValuesWindow(const CoreValues& values, UnitTables& units, QWidget*
     splitter_->addWidget(table_);
     splitter_->addWidget(chart_);
     splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({160, 340});
 
     noPoints_ =
         new QLabel(QStringLiteral("No points: add a [Points] section to the settings file."));

@@ -10,10 +10,13 @@
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QTableView>
+#include <QValueAxis>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 
 #include "testkit/request_frames.h"
@@ -235,6 +238,34 @@ TEST_F(ValuesWindowTest, WithoutPointsItSaysSoAndAReloadBringsThemIn) {
     EXPECT_EQ(window->Chart()->LineCount(), 1u);
     ASSERT_NE(window->Chart()->Line(1), nullptr);
     EXPECT_EQ(window->Chart()->Line(1)->name(), QStringLiteral("P"));
+}
+
+TEST(TrendChart, TheValueAxisHoldsTheSamplesShownAndNotMuchMore) {
+    const struct {
+        std::vector<double> old;  // older than the span at the redraw
+        std::vector<double> shown;
+    } cases[] = {
+        {{}, {10, 70}},        {{}, {-5, 105}},         {{}, {42, 42}}, {{}, {1e18, 1.01e18}},
+        {{}, {-1e300, 1e300}}, {{0, 100000}, {40, 60}},  // a range once needed is let go
+    };
+    for (const auto& c : cases) {
+        TrendChart chart;
+        chart.AddLine(0, QStringLiteral("P"));
+        for (double value : c.old) chart.Sample(0, 0, value);
+        chart.Redraw(0);
+        for (double value : c.shown) chart.Sample(0, kTrendSpanMs + 1000, value);
+        chart.Redraw(kTrendSpanMs + 1000);
+        const double low = *std::min_element(c.shown.begin(), c.shown.end());
+        const double high = *std::max_element(c.shown.begin(), c.shown.end());
+        const double span = std::max(high - low, std::fabs(low) * 0.02);
+        const QValueAxis& axis = *chart.ValueAxis();
+        EXPECT_EQ(chart.Line(0)->count(), static_cast<int>(c.shown.size())) << high;
+        EXPECT_LE(axis.min(), low) << high;
+        EXPECT_GE(axis.max(), high) << high;
+        if (std::isfinite(high - low)) {
+            EXPECT_LE(axis.max() - axis.min(), 2.5 * span + 2) << high;
+        }
+    }
 }
 
 }  // namespace
