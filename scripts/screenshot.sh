@@ -189,8 +189,8 @@ if ((values)); then
   xdotool key v
   title="Values - Tarvik Slave Emulator"
   wait_for 100 window_shown || { echo "the Values window did not appear" >&2; exit 1; }
-  # Some seconds of history on the chart.
-  sleep 15
+  # Half a minute of history on the chart.
+  sleep 30
 fi
 import -window "$(window_id)" "$out"
 echo "wrote $out"
