@@ -42,8 +42,10 @@ AxisFit FitAxis(double low, double high) {
 
 }  // namespace
 
-TrendChart::TrendChart(QWidget* parent) : QChartView(parent) {
-    auto* chart = new QChart();
+// Given the chart from the start: one set later would leave the view's
+// default chart behind, released and never deleted.
+TrendChart::TrendChart(QWidget* parent) : QChartView(new QChart(), parent) {
+    QChart* chart = this->chart();
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(4, 4, 4, 4));
@@ -61,7 +63,6 @@ TrendChart::TrendChart(QWidget* parent) : QChartView(parent) {
     valueAxis_->setLabelFormat(QStringLiteral("%g"));
     chart->addAxis(valueAxis_, Qt::AlignLeft);
 
-    setChart(chart);
     // No antialiasing: the lines are drawn again every 100 ms, on the event
     // loop that serves the masters too.
 }
