@@ -125,6 +125,7 @@ GeneratorsSection ParseGeneratorsSection(const SectionLines& lines, std::span<co
         if (auto reason = FillGenerator(Words(entry.value), generator)) {
             return refuse(std::move(*reason));
         }
+        generator.text = entry.value;
         generated[point->second] = true;
         section.generators.push_back(std::move(generator));
     }

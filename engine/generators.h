@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +35,7 @@ struct Generator {
     // The numbers before the duration, in the order the kind names them.
     std::vector<double> numbers;
     std::chrono::milliseconds period{1};  // PERIOD or INTERVAL; positive
+    std::string text;  // as the settings file writes it, for the operator to read
 };
 
 // The value at `elapsed` since (re)start, fitted to `type`, of any kind but

@@ -11,7 +11,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config             # the build
-  qt6-base-dev                                 # the window and the sockets
+  qt6-base-dev qt6-charts-dev                  # the window, its trend chart and the sockets
   libgtest-dev libgmock-dev libmodbus-dev      # the tests (the build configures them too)
   clang libclang-rt-14-dev libbenchmark-dev    # the sanitized build and the benchmarks
   xvfb                                         # a virtual display for the tests

@@ -4,32 +4,39 @@
 # requests, so the trace, the register panes, the holding-register list, the
 # counters and the green background all show real traffic.
 #
-#   bash scripts/screenshot.sh [--dont-answer] [path/to/TarvikSlave]
+#   bash scripts/screenshot.sh [--dont-answer | --values] [path/to/TarvikSlave]
 #
 # --dont-answer starts the window with "Don't answer" checked (from the
 # settings file's [Options]) and writes docs/window-dont-answer.png instead:
 # the amber warning, and requests traced but not answered.
 #
+# --values starts it with points and generators, opens View > Values... by
+# keystrokes (xdotool) and writes docs/window-values.png: the Values window
+# after some seconds of three moving points on its chart.
+#
 # Without an argument the program is built in build/plain first. Installs
-# Xvfb, ImageMagick (import), xwininfo and python3 with apt-get when they are
-# missing.
+# Xvfb, ImageMagick (import), xwininfo, xdotool and python3 with apt-get when
+# they are missing.
 # Every process it starts is ended by its pid before it returns.
 set -euo pipefail
 dont_answer=0
-if [[ "${1:-}" == "--dont-answer" ]]; then
-  dont_answer=1
-  shift
-fi
+values=0
+case "${1:-}" in
+  --dont-answer) dont_answer=1; shift ;;
+  --values) values=1; shift ;;
+esac
 program="${1:+$(realpath "$1")}"
 cd "$(dirname "$0")/.."
 repo=$PWD
 out="$repo/docs/window.png"
 if ((dont_answer)); then out="$repo/docs/window-dont-answer.png"; fi
+if ((values)); then out="$repo/docs/window-values.png"; fi
 
 need=()
 command -v Xvfb >/dev/null || need+=(xvfb)
 command -v import >/dev/null || need+=(imagemagick)
 command -v xwininfo >/dev/null || need+=(x11-utils)
+command -v xdotool >/dev/null || need+=(xdotool)
 command -v python3 >/dev/null || need+=(python3)
 if ((${#need[@]})); then
   sudo_cmd=()
@@ -69,7 +76,10 @@ wait_for() {
 }
 
 # A virtual screen on a display number the server picks itself.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# The Values window needs room beside the main one.
+screen=640x480x24
+if ((values)); then screen=1024x768x24; fi
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 wait_for 100 test -s "$work/display" || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
@@ -88,6 +98,24 @@ SimulatePAT=0
 $port=Main
 EOF
 if ((dont_answer)); then printf '[Options]\nDontAnswer=1\n' >>"$work/TarvikSlave.ini"; fi
+# Three moving points first (the chart's), then one the master writes.
+if ((values)); then
+  cat >>"$work/TarvikSlave.ini" <<EOF
+[Points]
+Flow=holding,10,float32,CDAB
+Level=input,20,uint16
+Stage=holding,30,int16
+Setpoint=holding,1,uint16
+Energy=holding,40,uint64
+Pressure=holding,50,float64
+[Generators]
+Flow=sine 50 20 12s
+Level=ramp 0 100 20s
+Stage=steps 10 40 25 60 3s
+Energy=counter 1 1s
+Pressure=random 1.0 1.2 500ms
+EOF
+fi
 title="Tarvik Slave Emulator - Main ($port)"
 
 "$work/TarvikSlave" >"$work/program.log" 2>&1 &
@@ -153,5 +181,16 @@ wait_for 300 test -e "$work/ready" || { echo "the master did not finish its burs
 # 100 ms: give both a full round before the picture.
 sleep 1.2
 mkdir -p "$repo/docs"
+if ((values)); then
+  # View > Values... as the operator opens it from the keyboard.
+  xdotool windowfocus --sync "$(window_id)"
+  xdotool key alt+v
+  sleep 0.3
+  xdotool key v
+  title="Values - Tarvik Slave Emulator"
+  wait_for 100 window_shown || { echo "the Values window did not appear" >&2; exit 1; }
+  # Half a minute of history on the chart.
+  sleep 30
+fi
 import -window "$(window_id)" "$out"
 echo "wrote $out"

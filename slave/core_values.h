@@ -52,6 +52,8 @@ public:
     bool HasGenerators() const { return !updater_.Generators().empty(); }
     const std::vector<Point>& Points() const { return points_; }
     std::size_t GeneratorCount() const { return updater_.Generators().size(); }
+    // Each names its point by index into Points().
+    const std::vector<Generator>& Generators() const { return updater_.Generators(); }
 
     // Writes every generator's value for the time since the (re)start.
     void Update(UnitTables& units, RandomSource& random);

@@ -48,6 +48,7 @@ SlaveCore::SlaveCore(const StartupSettings& settings, const OperatorOptions& opt
             return;
         RestartValues();
         emit FaultRulesReplaced();
+        emit ValuesReplaced();
     });
 }
 

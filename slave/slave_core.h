@@ -120,6 +120,8 @@ signals:
     void SocketFailed(const SocketError& error);
     // A reload replaced the fault rules.
     void FaultRulesReplaced();
+    // A reload replaced the points and their generators.
+    void ValuesReplaced();
 
 private:
     StatusView CurrentStatus() const;

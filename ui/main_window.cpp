@@ -89,6 +89,12 @@ void MainWindow::BuildMenu() {
     loadRegistersAction_ = fileMenu_->addAction(QStringLiteral("&Load Registers..."));
     loadRegistersAction_->setObjectName(QStringLiteral("Menu_File_LoadRegisters"));
     connect(loadRegistersAction_, &QAction::triggered, this, &MainWindow::LoadRegisters);
+
+    viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
+    viewMenu_->setObjectName(QStringLiteral("Menu_View"));
+    viewMenu_->setFont(WindowFont());
+    valuesAction_ = viewMenu_->addAction(QStringLiteral("&Values..."));
+    valuesAction_->setObjectName(QStringLiteral("Menu_View_Values"));
 }
 
 void MainWindow::BuildPanes() {

@@ -7,6 +7,7 @@
 //     the unit chosen in the Unit box (made only with more than one unit
 //     served), the File menu saves and loads every unit's;
 //   - AttachRegisters(tables): the panes and the list show one pair.
+// View > Values... is for the face to answer.
 #pragma once
 
 #include <QMainWindow>
@@ -98,6 +99,9 @@ public:
     QAction* SaveDebugListAction() const { return saveDebugListAction_; }
     QAction* SaveRegistersAction() const { return saveRegistersAction_; }
     QAction* LoadRegistersAction() const { return loadRegistersAction_; }
+    // "&View", the last menu, there with or without points.
+    QMenu* ViewMenu() const { return viewMenu_; }
+    QAction* ValuesAction() const { return valuesAction_; }
 
     // Handlers.
     void LayOutDebugList();  // the inner area was resized
@@ -149,6 +153,8 @@ private:
     QAction* saveDebugListAction_ = nullptr;
     QAction* saveRegistersAction_ = nullptr;
     QAction* loadRegistersAction_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
+    QAction* valuesAction_ = nullptr;
     QTimer holdingListTimer_;
 
     DebugListModel* debugList_ = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/window_face.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -29,9 +30,25 @@ WindowFace::WindowFace(const StartupSettings& settings, const FixedOptions& star
     window_.AttachUnits(core_.Units());
     QObject::connect(&core_, &SlaveCore::ConnectionColourChanged, &window_,
                      [this](int32_t colour) { window_.SetBackColor(colour); });
+    QObject::connect(window_.ValuesAction(), &QAction::triggered, &window_,
+                     [this] { OpenValues(); });
 }
 
-WindowFace::~WindowFace() { window_.DetachTrace(); }
+WindowFace::~WindowFace() {
+    // It reads the core's points, which go before the window does.
+    delete valuesWindow_;
+    window_.DetachTrace();
+}
+
+void WindowFace::OpenValues() {
+    if (valuesWindow_ == nullptr) {
+        valuesWindow_ = new ValuesWindow(core_.Values(), core_.Units(), &window_);
+        QObject::connect(&core_, &SlaveCore::ValuesReplaced, valuesWindow_, &ValuesWindow::Rebuild);
+    }
+    valuesWindow_->show();
+    valuesWindow_->raise();
+    valuesWindow_->activateWindow();
+}
 
 StartOutcome WindowFace::Start() {
     const bool panes = !core_.Settings().SimulatePAT;

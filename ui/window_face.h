@@ -12,6 +12,7 @@
 #include "slave/slave_core.h"
 #include "ui/fault_menu.h"
 #include "ui/main_window.h"
+#include "ui/values_window.h"
 
 class QMessageBox;
 class QWidget;
@@ -45,11 +46,16 @@ public:
     SlaveCore& Core() { return core_; }
     // Null until UseFaults.
     FaultMenu* Faults() const { return faultMenu_; }
+    // View > Values...: shows the Values window, made on first use.
+    void OpenValues();
+    // Null until first opened.
+    ValuesWindow* Values() const { return valuesWindow_; }
 
 private:
     MainWindow window_;
     SlaveCore core_;
-    FaultMenu* faultMenu_ = nullptr;  // owned by the window
+    FaultMenu* faultMenu_ = nullptr;        // owned by the window
+    ValuesWindow* valuesWindow_ = nullptr;  // owned by the window
 };
 
 // How long a failed reload stays in the status bar.

@@ -30,8 +30,11 @@ void GeneratorTick(benchmark::State& state) {
                                       : kind == GeneratorKind::Steps
                                           ? std::vector<double>{1, 2, 3, 4}
                                           : std::vector<double>{-100, 100};
-        generators.push_back({static_cast<std::size_t>(i), kind, std::move(numbers),
-                              std::chrono::milliseconds(250 + i)});
+        generators.push_back({static_cast<std::size_t>(i),
+                              kind,
+                              std::move(numbers),
+                              std::chrono::milliseconds(250 + i),
+                              {}});
     }
     std::map<int, RegisterTables> units{{1, {}}, {2, {}}};
     const TablesOfUnit tablesOf = [&units](int unit) -> RegisterTables* {

@@ -48,14 +48,14 @@ int FunctionByteOf(const std::optional<std::string>& frame) {
 TEST(FaultMenu, WithoutTheSectionNothingIsAdded) {
     ProgramUnderTest under(ServerIni(PickFreeTcpPort()));
     ASSERT_TRUE(under.Show());
-    EXPECT_EQ(MenuTitles(under.Window()), (std::vector<std::string>{"&File"}));
+    EXPECT_EQ(MenuTitles(under.Window()), (std::vector<std::string>{"&File", "&View"}));
     EXPECT_EQ(FaultPanel(under.Window()), "(none)");
 }
 
 TEST(FaultMenu, AnEmptySectionGivesOneDisabledEntry) {
     ProgramUnderTest under(ServerIni(PickFreeTcpPort()) + "[Faults]\r\n");
     ASSERT_TRUE(under.Show());
-    ASSERT_EQ(MenuTitles(under.Window()), (std::vector<std::string>{"&File", "F&aults"}));
+    ASSERT_EQ(MenuTitles(under.Window()), (std::vector<std::string>{"&File", "F&aults", "&View"}));
     EXPECT_EQ(Entries(under.Face().Faults()->Menu()),
               (std::vector<Entry>{{"(no fault rules)", false, false}}));
     EXPECT_EQ(FaultPanel(under.Window()), "(hidden)");
@@ -69,7 +69,7 @@ TEST(FaultMenu, SwitchesRulesOffAndOnWhileAMasterPolls) {
     ASSERT_TRUE(under.Show());
     MainWindow& window = under.Window();
     QMenu* menu = under.Face().Faults()->Menu();
-    ASSERT_EQ(MenuTitles(window), (std::vector<std::string>{"&File", "F&aults"}));
+    ASSERT_EQ(MenuTitles(window), (std::vector<std::string>{"&File", "F&aults", "&View"}));
     EXPECT_EQ(Entries(menu),
               (std::vector<Entry>{{"Busy: *,3,100-199,exception 06,always", true, true},
                                   {"Odd: *,4,*,silent,every 2", true, true}}));
@@ -125,7 +125,7 @@ TEST(FaultMenu, ReloadRebuildsTheMenuAndAFailureShowsInTheFirstPanel) {
               (std::vector<Entry>{{"A: 1,*,*,silent,always", true, true},
                                   {"B: 2,*,*,close,always", true, true}}));
     EXPECT_EQ(FaultPanel(window), "2 fault rules on");
-    EXPECT_EQ(MenuTitles(window), (std::vector<std::string>{"&File", "F&aults"}));
+    EXPECT_EQ(MenuTitles(window), (std::vector<std::string>{"&File", "F&aults", "&View"}));
 
     std::ofstream(under.SettingsPath(), std::ios::trunc)
         << ServerIni(PickFreeTcpPort()) << "[Faults]\r\nA=1,*,*,silent,every x\r\n";

@@ -28,7 +28,7 @@ struct ScriptedRandom : RandomSource {
 
 Generator Make(GeneratorKind kind, std::vector<double> numbers, std::chrono::milliseconds period,
                std::size_t point = 0) {
-    return Generator{point, kind, std::move(numbers), period};
+    return Generator{point, kind, std::move(numbers), period, {}};
 }
 
 TEST(Generators, EachKindAtChosenTimes) {

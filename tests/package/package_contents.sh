@@ -42,7 +42,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Architecture) == "$arch" ]] || fail "Architecture is '$(field Architecture)', not $arch"
 depends=$(field Depends)
 depends_names=$(awk -v RS='[,|]' '{ print $1 }' <<<"$depends")
-for lib in libqt6core6 libqt6network6 libqt6widgets6 libc6; do
+for lib in libqt6core6 libqt6network6 libqt6widgets6 libqt6charts6 libc6; do
   grep -qx "$lib" <<<"$depends_names" || fail "Depends does not name $lib: $depends"
 done
 
