@@ -69,14 +69,20 @@ void AnswerFrameTooShort(HandlerContext& ctx, const MbapHeader& header, Function
 // Byte count, then two bytes per register; registers past the table are random.
 void AppendRegisterReadData(std::string& out, const RegisterTable& table, RandomSource& random,
                             int32_t start, int32_t quantity) {
-    out.push_back(static_cast<char>(2 * quantity));
+    // Sized once and filled through a pointer: no capacity check per byte.
+    const std::size_t at = out.size();
+    out.resize(at + 1 + 2 * static_cast<std::size_t>(quantity));
+    char* to = out.data() + at;
+    *to++ = static_cast<char>(2 * quantity);
     for (int32_t i = 0; i < quantity; ++i) {
         const int32_t address = start + i;
         if (address >= kRegisterCount) {
-            out.push_back(static_cast<char>(RandomByte(random)));
-            out.push_back(static_cast<char>(RandomByte(random)));
+            *to++ = static_cast<char>(RandomByte(random));
+            *to++ = static_cast<char>(RandomByte(random));
         } else {
-            AppendWord(out, table[static_cast<std::size_t>(address)]);
+            const int32_t value = table[static_cast<std::size_t>(address)];
+            *to++ = static_cast<char>((value / 256) & 0xFF);  // as AppendWord
+            *to++ = static_cast<char>(value & 0xFF);
         }
     }
 }

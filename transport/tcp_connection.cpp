@@ -13,6 +13,12 @@
 #include "transport/socket_limits.h"
 
 namespace tarvik {
+namespace {
+
+// The gathered answers of an ordinary arrival fit many times over.
+constexpr std::size_t kKeptGatherBytes = 256 * 1024;
+
+}  // namespace
 
 TcpConnection::TcpConnection(QObject* parent)
     : QObject(parent), inbox_(new char[kMaxGetDataBytes]), handedOut_(new char[kMaxGetDataBytes]) {}
@@ -334,12 +340,12 @@ void TcpConnection::WriteGathered() {
     // The answers leave now, in one write. Had the work closed the
     // connection, they went out before the close; had it taken a new one,
     // they were meant for that.
-    if (!outgoing_.empty() && fd_ >= 0 && state_ == SocketState::Connected) {
-        const Packet answers = std::move(outgoing_);
-        outgoing_.clear();
-        WriteOut(answers);
-    }
-    outgoing_.clear();
+    // The two buffers take turns, so neither is allocated anew per arrival;
+    // one that a release slice made large is let go.
+    sending_.clear();
+    sending_.swap(outgoing_);
+    if (!sending_.empty() && fd_ >= 0 && state_ == SocketState::Connected) WriteOut(sending_);
+    if (sending_.capacity() > kKeptGatherBytes) Packet().swap(sending_);
 }
 
 void TcpConnection::DeliverPeerClosed(uint64_t generation) {

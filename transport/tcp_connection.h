@@ -147,6 +147,7 @@ private:
     // Inside an arrival's handler: sends gather in outgoing_.
     bool delivering_ = false;
     Packet outgoing_;
+    Packet sending_;  // the gathered answers on their way out
     bool errorRaised_ = false;
     bool paused_ = false;
 
