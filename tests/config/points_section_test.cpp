@@ -58,8 +58,6 @@ TEST(PointsSection, EachBadLineIsRefusedByNameAndDropsTheSection) {
          "Settings error: [Points] Flow=holding,10,float16: unknown type float16"},
         {"Flow=holding,10,float32,ACBD\n", false,
          "Settings error: [Points] Flow=holding,10,float32,ACBD: unknown order ACBD"},
-        {"Flow=holding,10,float32,\n", false,
-         "Settings error: [Points] Flow=holding,10,float32,: unknown order "},
         {"Noise=input,50,int16,CDAB\n", false,
          "Settings error: [Points] Noise=input,50,int16,CDAB: int16 takes order ABCD or BADC"},
         {"Flow=coils,10,float32\n", false,
@@ -68,33 +66,15 @@ TEST(PointsSection, EachBadLineIsRefusedByNameAndDropsTheSection) {
         {"Big=holding,2045,int64\n", false,
          "Settings error: [Points] Big=holding,2045,int64: registers 2045-2048 do not fit below "
          "2048"},
-        {"Big=holding,2047,float32\n", false,
-         "Settings error: [Points] Big=holding,2047,float32: registers 2047-2048 do not fit "
-         "below 2048"},
         {"Big=holding,2048,int16\n", false,
          "Settings error: [Points] Big=holding,2048,int16: index 2048 is not a register 0-2047"},
-        {"Big=holding,-1,int16\n", false,
-         "Settings error: [Points] Big=holding,-1,int16: index -1 is not a register 0-2047"},
-        {"Big=holding,99999999999,int16\n", false,
-         "Settings error: [Points] Big=holding,99999999999,int16: index 99999999999 is not a "
-         "register 0-2047"},
         {"Flow=holding,10\n", false,
          "Settings error: [Points] Flow=holding,10: expected table,index,type[,order[,unit]]"},
-        {"Flow=holding,1,int16,ABCD,1,2\n", true,
-         "Settings error: [Points] Flow=holding,1,int16,ABCD,1,2: expected "
-         "table,index,type[,order[,unit]]"},
-        {"Flow\n", false,
-         "Settings error: [Points] Flow=: expected table,index,type[,order[,unit]]"},
         {"A=holding,1,int16\nB=input,2,int16\na=input,3,int16\n", false,
          "Settings error: [Points] a=input,3,int16: repeated name"},
         {"Fl ow=holding,1,int16\n", false,
          "Settings error: [Points] Fl ow=holding,1,int16: a name is 1-32 letters, digits, _, - "
          "or ."},
-        {"=holding,1,int16\n", false,
-         "Settings error: [Points] =holding,1,int16: a name is 1-32 letters, digits, _, - or ."},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456=holding,1,int16\n", false,
-         "Settings error: [Points] ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456=holding,1,int16: a name is "
-         "1-32 letters, digits, _, - or ."},
         {"Energy=holding,30,uint64,ABCD,3\n", false,
          "Settings error: [Points] Energy=holding,30,uint64,ABCD,3: a unit needs [Units]"},
         {"Energy=holding,30,uint64,ABCD,4\n", true,

@@ -45,23 +45,18 @@ TEST(RegisterFile, RefusesTheWholeFileAtTheFirstBadLine) {
     const std::string header = "expected the header line table,index,value";
     const std::pair<std::string, std::string> cases[] = {
         {"", "empty, " + header},
-        {"\r\n \n", "empty, " + header},
         {"\nholding,1,1\n", "line 2: " + header},
         {"Table,Index,Value\n", "line 1: " + header},
-        {"table,index,value,\n", "line 1: " + header},
         {"\xEF\xBB\xBF\xEF\xBB\xBFtable,index,value\n", "line 1: " + header},
         {"\nunit , table,index,value\n1,holding,1,1\n",
          "line 2: header unit,table,index,value names units, but no units are served"},
         {head + "holding,2\n", "line 3: expected 3 fields table,index,value, found 2"},
         {head + "holding,2,3,\n", "line 3: expected 3 fields table,index,value, found 4"},
-        {head + "\"holding\",2,3\n", "line 3: unknown table \"\"holding\"\" (holding or input)"},
         {head + "Holding,2,3\n", "line 3: unknown table \"Holding\" (holding or input)"},
         {head + "coil\x01\xff,2,3\n", "line 3: unknown table \"coil??\" (holding or input)"},
-        {head + ",2,3\n", "line 3: unknown table \"\" (holding or input)"},
         {head + "input,,3\n", "line 3: index is empty"},
         {head + "input,2,\r\n", "line 3: value is empty"},
         {head + "input,-2,3\n", "line 3: index \"-2\" is not a decimal number (digits only)"},
-        {head + "input,+2,3\n", "line 3: index \"+2\" is not a decimal number (digits only)"},
         {head + "input,2,3 4\n", "line 3: value \"3 4\" is not a decimal number (digits only)"},
         {head + "input,2,3\r\r\n", "line 3: value \"3?\" is not a decimal number (digits only)"},
         {head + "input,2048,3\n", "line 3: index \"2048\" is out of range 0..2047"},
@@ -69,7 +64,6 @@ TEST(RegisterFile, RefusesTheWholeFileAtTheFirstBadLine) {
         {head + "input,2," + std::string(30, '9') + "\n",
          "line 3: value \"" + std::string(24, '9') + "...\" is out of range 0..65535"},
         {head + "input,1,5\n\nholding,0001,2\n", "line 5: holding 1 repeated (first on line 2)"},
-        {head + "input,1,0\ninput,1,0", "line 4: input 1 repeated (first on line 3)"},
     };
     for (const auto& [text, error] : cases) {
         SCOPED_TRACE(::testing::PrintToString(text.substr(0, 60)));

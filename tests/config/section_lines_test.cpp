@@ -35,10 +35,5 @@ TEST(SectionLines, MissingAndEmptySectionsDiffer) {
     EXPECT_TRUE(empty.entries.empty());
 }
 
-TEST(SectionLines, ErrorTextNamesSectionKeyValueAndReason) {
-    const SettingsError error{"Units", "Served", "3-1", "range runs backwards"};
-    EXPECT_EQ(error.Text(), "Settings error: [Units] Served=3-1: range runs backwards");
-}
-
 }  // namespace
 }  // namespace tarvik
