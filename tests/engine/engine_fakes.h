@@ -109,9 +109,12 @@ inline Packet CoilWrite(int tid, std::size_t length) {
     return frame;
 }
 
+// Hands out the given draws in turn (0 once they run out) and counts them.
 struct ScriptedRandom : RandomSource {
     std::deque<double> values;
+    int draws = 0;
     double NextUniform() override {
+        ++draws;
         if (values.empty()) return 0.0;
         const double v = values.front();
         values.pop_front();

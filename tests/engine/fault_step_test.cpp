@@ -149,12 +149,6 @@ TEST(FaultStep, CloseSendsEarlierAnswersAndDropsTheRest) {
     EXPECT_EQ(rig.engine.PacketsReceived(), 1);
 }
 
-}  // namespace
-}  // namespace tarvik::testing
-
-namespace tarvik::testing {
-namespace {
-
 // With units served: the unit is decided first (an absent unit's request is
 // answered as such and reaches no rule), and the request line before a
 // Fault line names the unit like every other.

@@ -62,10 +62,5 @@ TEST(UnitTables, AllUnitsServedAndCopiesIndependent) {
     EXPECT_EQ(all.Of(255)->HoldingRegisters[7], 1);
 }
 
-TEST(UnitTables, UnitIdsAscending) {
-    EXPECT_EQ(UnitIds(SetOf({247, 5, 0, 3})), (std::vector<int>{0, 3, 5, 247}));
-    EXPECT_TRUE(UnitIds(UnitSet{}).empty());
-}
-
 }  // namespace
 }  // namespace tarvik

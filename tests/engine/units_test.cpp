@@ -101,38 +101,19 @@ TEST(Units, UnitNotServedIsAnsweredPerAbsentAndChangesNothing) {
     }
 }
 
-// One frame per served function, then the too-short line: each request line
-// ends with the unit; answer lines, register values and the empty packet
-// line do not.
+// The request line (only it) ends with the unit; the register values, the
+// answer and the empty packet line do not.
 TEST(Units, RequestLinesNameTheUnit) {
     UnitsRig rig;
     rig.Feed(
-        "00 01 00 00 00 06 02 03 00 00 00 01  00 02 00 00 00 06 02 04 00 01 00 01 "
-        "00 03 00 00 00 06 F7 05 00 07 FF 00  00 04 00 00 00 06 01 06 00 0C FF FE "
-        "00 05 00 00 00 09 02 0F 00 00 00 0A 02 FF 03 "
-        "00 06 00 00 00 09 02 10 00 0A 00 01 02 00 01 "
-        "00 07 00 00 00 05 F7 04 00 00 00  00 08 00 00 00 01 02");
-    EXPECT_EQ(rig.rec.lines, (Lines{"REQ 0001 Read Holding Registers 0, count 1, unit 2",
-                                    "DISPATCH 3",
-                                    "ANS 0001 0000 Read Holding Registers 0, data 02 00 00 ",
-                                    "REQ 0002 Read Input Registers 1, count 1, unit 2",
-                                    "DISPATCH 4",
-                                    "ANS 0002 0000 Read Input Registers 1, data 0000",
-                                    "REQ 0003 Write single coil 7, value FF00, unit 247",
-                                    "DISPATCH 5",
-                                    "ANS 0003 0000 Write single coil response",
-                                    "REQ 0004 Write Holding Register 12, value FFFE, unit 1",
-                                    "DISPATCH 6",
-                                    "REQ 0005 Write Coils 0, length 10, unit 2",
-                                    "DISPATCH 15",
-                                    "ANS 0005 0000 Write Coils 0, length 10",
-                                    "REQ 0006 Write Holding Registers 10, length 1, unit 2",
-                                    "REQ 0006 Registervalue 40010, value 0001",
-                                    "DISPATCH 16",
-                                    "ANS 0006 0000 Write Holding Registers 10, length 1",
-                                    "REQ 0007 Frame too short, function 4, unit 247",
-                                    "DISPATCH 132",
-                                    "REQ 0008 Empty packet, ProtocolIdentifier 0000"}));
+        "00 06 00 00 00 09 02 10 00 0A 00 01 02 00 01  00 07 00 00 00 05 F7 04 00 00 00 "
+        "00 08 00 00 00 01 02");
+    EXPECT_EQ(rig.rec.lines,
+              (Lines{"REQ 0006 Write Holding Registers 10, length 1, unit 2",
+                     "REQ 0006 Registervalue 40010, value 0001", "DISPATCH 16",
+                     "ANS 0006 0000 Write Holding Registers 10, length 1",
+                     "REQ 0007 Frame too short, function 4, unit 247", "DISPATCH 132",
+                     "REQ 0008 Empty packet, ProtocolIdentifier 0000"}));
 }
 
 // Canned answers serve every unit alike; an absent unit still gets its
