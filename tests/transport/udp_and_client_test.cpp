@@ -74,39 +74,6 @@ TEST_F(UdpRole, OneSendersTroubleNeverSilencesAnother) {
     EXPECT_EQ(a.Receive(0), Packets{});
 }
 
-// Held frames near the bound are let go by the first arrival after "Don't
-// answer" is cleared, whoever sends it, so datagrams are answered again.
-TEST_F(UdpRole, HoldNearTheBoundNeverLocksTheEndpoint) {
-    rig.options.showRawData = rig.options.showReads = false;
-    rig.options.dontAnswer = true;
-    rig.ApplyOptions();
-    a.Send(ReadRequest(0xA0, 3, 0, 1), port);
-    // Frames of function 1 are never answered: a thousand datagrams bring the
-    // hold to the bound, and letting it go sends nothing back.
-    const Packet filler = Frame(0, 1, ByteOf(1) + Packet(59992, '\0'));
-    const TraceModel& trace = rig.core.Trace();  // quiet but for the line of a drop
-    for (int32_t sent = 1; trace.LineCount() == 0 && sent < 1200; ++sent) {
-        a.Send(filler, port);  // one at a time, so none is lost on the way
-        ASSERT_TRUE(WaitUntil([&] { return engine.PacketsReceived() == sent + 1; }));
-    }
-    ASSERT_EQ(trace.LineCount(), 1u);
-    EXPECT_NE(trace.Line(0).find("Receive buffer over 64 MiB, datagram dropped"),
-              std::string::npos);
-    // Topped up to the byte, so that no datagram at all would fit any more.
-    const std::size_t room = kReceiveBufferLimit - engine.ReceiveBuffer(a.Key()).size();
-    ASSERT_GE(room, 8u);
-    a.Send(Frame(0, 1, ByteOf(1) + Packet(room - 8, '\0')), port);
-    ASSERT_TRUE(
-        WaitUntil([&] { return engine.ReceiveBuffer(a.Key()).size() == kReceiveBufferLimit; }));
-
-    rig.options.dontAnswer = false;
-    rig.ApplyOptions();
-    b.Send(ReadRequest(0xB1, 3, 0, 1), port);
-    EXPECT_EQ(b.Receive(), Packets{ReadAnswer(0xB1, 0)});
-    a.Send(ReadRequest(0xA1, 3, 0, 1), port);
-    EXPECT_EQ(a.Receive(2), (Packets{ReadAnswer(0xA0, 0), ReadAnswer(0xA1, 0)}));
-}
-
 TEST_F(UdpRole, DelayedAnswersGoEachToTheSenderOfItsRequest) {
     rig.options.delayAnswer = true;
     rig.options.delayText = "300";
