@@ -3,42 +3,22 @@
 // lines, and in a trace file each with its date in front.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <mutex>
-#include <string>
-
-#include "trace/line_writer.h"
+#include "tests/trace/fake_sink.h"
 #include "trace/trace_model.h"
 #include "trace/trace_streams.h"
 
-namespace tarvik {
+namespace tarvik::testing {
 namespace {
-
-struct CapturingSink final : LineSink {
-    struct Text {
-        std::mutex mutex;
-        std::string written;
-        std::string name = "capture";
-    };
-    explicit CapturingSink(std::shared_ptr<Text> text) : text(std::move(text)) {}
-    SinkWrite Write(std::string_view bytes) override {
-        std::lock_guard lock(text->mutex);
-        text->written.append(bytes);
-        return {bytes.size(), {}};
-    }
-    const std::string& Name() const override { return text->name; }
-    std::shared_ptr<Text> text;
-};
 
 TEST(TraceStream, WritesTheListsLinesAndDatesThemForAFile) {
     TraceModel model([] { return TraceStamp("14:03:27", "2024-05-06"); });
-    const auto plain = std::make_shared<CapturingSink::Text>();
-    const auto dated = std::make_shared<CapturingSink::Text>();
+    const auto plain = std::make_shared<SinkState>();
+    const auto dated = std::make_shared<SinkState>();
     const auto none = [](uint64_t) { return std::string(); };
-    LineWriter plainWriter(std::make_unique<CapturingSink>(plain), none,
-                           LineWriter::kDefaultQueueBytes, EntryForm{model.TimeClock(), false});
-    LineWriter datedWriter(std::make_unique<CapturingSink>(dated), none,
-                           LineWriter::kDefaultQueueBytes, EntryForm{model.TimeClock(), true});
+    LineWriter plainWriter(std::make_unique<FakeSink>(plain), none, LineWriter::kDefaultQueueBytes,
+                           EntryForm{model.TimeClock(), false});
+    LineWriter datedWriter(std::make_unique<FakeSink>(dated), none, LineWriter::kDefaultQueueBytes,
+                           EntryForm{model.TimeClock(), true});
     TraceStream plainStream(plainWriter);
     TraceStream datedStream(datedWriter);
     model.AddListener(plainStream);
@@ -71,5 +51,27 @@ TEST(TraceStream, WritesTheListsLinesAndDatesThemForAFile) {
     EXPECT_EQ(model.Line(4), "14:03:27 -> 0007 0000 Read Input Registers 3, data 0001FFFE");
 }
 
+// A writer's batch that spans midnight stamps every line with its own date.
+TEST(TraceStream, DatedBatchSpanningSecondsStampsEachLineWithItsOwn) {
+    std::vector<TraceStamp> script{
+        {"23:59:59", "2024-05-06"}, {"00:00:00", "2024-05-07"}, {"00:00:01", "2024-05-07"}};
+    std::size_t next = 0;
+    TraceModel model([&] { return script.at(std::min(next++, script.size() - 1)); });
+    const auto text = std::make_shared<SinkState>();
+    LineWriter writer(
+        std::make_unique<FakeSink>(text), [](uint64_t) { return std::string(); },
+        LineWriter::kDefaultQueueBytes, EntryForm{model.TimeClock(), true});
+    TraceStream stream(writer);
+    model.AddListener(stream);
+    for (const char* line : {"before midnight", "at midnight", "after"})
+        model.TraceRequest(MbapHeader{1, 0, 0, 0}, line);
+    model.RemoveListener(stream);
+    writer.Close(std::chrono::seconds(5));
+    EXPECT_EQ(text->written,
+              "2024-05-06 23:59:59 <- 0001 before midnight\n"
+              "2024-05-07 00:00:00 <- 0001 at midnight\n"
+              "2024-05-07 00:00:01 <- 0001 after\n");
+}
+
 }  // namespace
-}  // namespace tarvik
+}  // namespace tarvik::testing
