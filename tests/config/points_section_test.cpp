@@ -47,48 +47,34 @@ TEST(PointsSection, ReadsEveryFieldWithItsDefaults) {
     EXPECT_FALSE(ParsePointsSection(ReadSectionLinesFromText("[General]\n", "Points"), {}).present);
 }
 
+// The error names the line (the last one given) and the reason.
 TEST(PointsSection, EachBadLineIsRefusedByNameAndDropsTheSection) {
     const ServedUnits units = Served({1, 2, 3});
     const struct {
-        const char* lines;
+        std::string lines;
         bool unitsOn;
-        const char* error;
+        const char* reason;
     } cases[] = {
-        {"Flow=holding,10,float16\n", false,
-         "Settings error: [Points] Flow=holding,10,float16: unknown type float16"},
-        {"Flow=holding,10,float32,ACBD\n", false,
-         "Settings error: [Points] Flow=holding,10,float32,ACBD: unknown order ACBD"},
-        {"Noise=input,50,int16,CDAB\n", false,
-         "Settings error: [Points] Noise=input,50,int16,CDAB: int16 takes order ABCD or BADC"},
-        {"Flow=coils,10,float32\n", false,
-         "Settings error: [Points] Flow=coils,10,float32: unknown table coils (holding or "
-         "input)"},
-        {"Big=holding,2045,int64\n", false,
-         "Settings error: [Points] Big=holding,2045,int64: registers 2045-2048 do not fit below "
-         "2048"},
-        {"Big=holding,2048,int16\n", false,
-         "Settings error: [Points] Big=holding,2048,int16: index 2048 is not a register 0-2047"},
-        {"Flow=holding,10\n", false,
-         "Settings error: [Points] Flow=holding,10: expected table,index,type[,order[,unit]]"},
-        {"A=holding,1,int16\nB=input,2,int16\na=input,3,int16\n", false,
-         "Settings error: [Points] a=input,3,int16: repeated name"},
-        {"Fl ow=holding,1,int16\n", false,
-         "Settings error: [Points] Fl ow=holding,1,int16: a name is 1-32 letters, digits, _, - "
-         "or ."},
-        {"Energy=holding,30,uint64,ABCD,3\n", false,
-         "Settings error: [Points] Energy=holding,30,uint64,ABCD,3: a unit needs [Units]"},
-        {"Energy=holding,30,uint64,ABCD,4\n", true,
-         "Settings error: [Points] Energy=holding,30,uint64,ABCD,4: unit 4 is not served"},
-        {"Energy=holding,30,uint64,ABCD,256\n", true,
-         "Settings error: [Points] Energy=holding,30,uint64,ABCD,256: unit 256 is not a unit id "
-         "0-255"},
+        {"Flow=holding,10,float16", false, "unknown type float16"},
+        {"Flow=holding,10,float32,ACBD", false, "unknown order ACBD"},
+        {"Noise=input,50,int16,CDAB", false, "int16 takes order ABCD or BADC"},
+        {"Flow=coils,10,float32", false, "unknown table coils (holding or input)"},
+        {"Big=holding,2045,int64", false, "registers 2045-2048 do not fit below 2048"},
+        {"Big=holding,2048,int16", false, "index 2048 is not a register 0-2047"},
+        {"Flow=holding,10", false, "expected table,index,type[,order[,unit]]"},
+        {"A=holding,1,int16\nB=input,2,int16\na=input,3,int16", false, "repeated name"},
+        {"Fl ow=holding,1,int16", false, "a name is 1-32 letters, digits, _, - or ."},
+        {"Energy=holding,30,uint64,ABCD,3", false, "a unit needs [Units]"},
+        {"Energy=holding,30,uint64,ABCD,4", true, "unit 4 is not served"},
+        {"Energy=holding,30,uint64,ABCD,256", true, "unit 256 is not a unit id 0-255"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lines);
-        const PointsSection section = Parse(std::string("Good=holding,0,int16\n") + c.lines,
-                                            c.unitsOn ? units : ServedUnits{});
+        const PointsSection section =
+            Parse("Good=holding,0,int16\n" + c.lines + "\n", c.unitsOn ? units : ServedUnits{});
         ASSERT_TRUE(section.error);
-        EXPECT_EQ(section.error->Text(), c.error);
+        const std::string last = c.lines.substr(c.lines.rfind('\n') + 1);
+        EXPECT_EQ(section.error->Text(), "Settings error: [Points] " + last + ": " + c.reason);
         EXPECT_TRUE(section.points.empty());
     }
 }

@@ -74,17 +74,6 @@ TEST_F(UdpRole, OneSendersTroubleNeverSilencesAnother) {
     EXPECT_EQ(a.Receive(0), Packets{});
 }
 
-TEST_F(UdpRole, DelayedAnswersGoEachToTheSenderOfItsRequest) {
-    rig.options.delayAnswer = true;
-    rig.options.delayText = "300";
-    rig.ApplyOptions();
-    a.Send(ReadRequest(0xA1, 3, 0, 1), port);
-    b.Send(ReadRequest(0xB1, 3, 0, 1), port);
-    ASSERT_TRUE(WaitUntil([&] { return rig.core.Dispatcher().AnswerQueue().size() == 2; }));
-    EXPECT_EQ(a.Receive(), Packets{ReadAnswer(0xA1, 0)});
-    EXPECT_EQ(b.Receive(), Packets{ReadAnswer(0xB1, 0)});
-}
-
 TEST(ClientRole, ConnectsOutAndAfterAHalfFrameAndADropServesTheNextConnectionAfresh) {
     QTcpServer master;
     ASSERT_TRUE(master.listen(QHostAddress::LocalHost, 0));  // IPv4 only
