@@ -185,29 +185,6 @@ TEST(HeadlessProgram, SettingsFileThatIsNoPlainFileGivesTheDefaultsAndOneLine) {
     EXPECT_EQ(program.Terminate(20s), 0);
 }
 
-// An entry without a port ends the list with nothing open: the notices must
-// not name a port nobody listens on (the window's own test has the list
-// that stops after a taken entry).
-TEST(HeadlessProgram, EntryWithoutPortRunsWithNoPortOpenAndSaysSo) {
-    const int port = PickFreeTcpPort();
-    ProgramProcess program(TARVIK_PROGRAM,
-                           ServerIni("=Spare\r\n" + std::to_string(port) + "=Main\r\n"));
-    ASSERT_TRUE(program.WaitForStdout("Options:", 30s)) << program.Stderr();
-    TcpMaster master;
-    EXPECT_FALSE(master.Connect(port)) << "the entry behind the empty one must stay closed";
-    EXPECT_EQ(program.Terminate(20s), 0);
-    const std::regex time("^## \\d\\d:\\d\\d:\\d\\d ");
-    std::vector<std::string> notices;
-    for (const std::string& line : Lines(program.Stdout()))
-        notices.push_back(std::regex_replace(line, time, ""));
-    EXPECT_EQ(notices,
-              (std::vector<std::string>{
-                  "Role: TCP server, no port opened",
-                  "Options: Show raw data on, Show reads on, Don't answer off, Delay answer "
-                  "off (200 msec)",
-                  "No port open"}));
-}
-
 // A client whose master is not there tries again every 100 ms; the refusal
 // is said once on standard error, not at every try.
 TEST(HeadlessProgram, ClientTellsARefusedConnectionOnceOnStandardError) {

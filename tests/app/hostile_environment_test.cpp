@@ -1,10 +1,8 @@
 // The program where the world around it misbehaves (a full disk is the trace
-// tests' own): standard output closed, a FIFO in the trace file's place,
-// logrotate moving the file, a message box nobody answers, a bind address of
+// tests' own, as is a FIFO in the trace file's place): standard output
+// closed, logrotate moving the file, a message box nobody answers, a bind address of
 // any kind. The slave keeps answering and the trace keeps every line or
 // counts it.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -65,19 +63,6 @@ TEST(HostileEnvironment, ClosedStandardOutputFailsAloneAndTheSlaveAnswersOn) {
               "recovers\n");
     EXPECT_EQ(Count(FileText(fs::path(program.Folder()) / "t.txt"), "Read Holding Registers"), 200u)
         << "the trace file does not share standard output's fate";
-}
-
-TEST(HostileEnvironment, TraceFileThatIsNoRegularFileIsRefusedAndStartUpFinishes) {
-    const int port = PickFreeTcpPort();
-    Launch launch = Headless({"--trace-file", "t.fifo"});
-    launch.prepare = [](const std::string& folder) {
-        ::mkfifo((folder + "/t.fifo").c_str(), 0644);
-    };
-    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port), launch);
-    ASSERT_TRUE(program.WaitUntilListening(port, 30s)) << "start-up hangs on the FIFO";
-    EXPECT_EQ(program.Stderr(),
-              "Cannot open trace file " + program.Folder() + "/t.fifo: not a regular file\n");
-    EXPECT_EQ(program.Terminate(20s), 0);
 }
 
 // logrotate's default: the file renamed to PATH.1 and a new one created.
