@@ -1,3 +1,5 @@
+// The registers file in both its forms, with and without a unit column:
+// written, read back, and refused whole at the first bad line.
 #include "config/register_file.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // The settings file's two readers, single keys and list sections, with the
-// quirks of the profile reader they stand in for; and what is read at all.
+// quirks of the profile reader they stand in for; what is read at all; and
+// the entries of one named section.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

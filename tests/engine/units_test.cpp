@@ -1,9 +1,10 @@
 // Several units behind one port: each served unit's own tables, the answer
 // and trace of a request to a unit not served, and the ", unit N" ending of
-// request lines.
+// request lines; the tables themselves.
 #include <gtest/gtest.h>
 
 #include <set>
+
 #include "engine/unit_tables.h"
 #include "engine_fakes.h"
 

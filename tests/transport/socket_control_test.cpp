@@ -1,17 +1,17 @@
 // The listener, the data connection and the UDP endpoint on real sockets on
-// 127.0.0.1.
+// 127.0.0.1, and the descriptor-level reads and writes beneath them.
 #include <QTcpServer>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
 #include <cerrno>
+#include <string>
+#include <vector>
+
 #include "testkit/qt/qt_master.h"
 #include "tests/transport/qt_test_support.h"
 #include "transport/raw_socket.h"
