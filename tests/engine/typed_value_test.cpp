@@ -85,18 +85,6 @@ TEST(TypedValue, EveryTypeAndOrderLaysOutAndReadsBack) {
     }
 }
 
-TEST(TypedValue, NamesAndTheOrdersA16BitTypeTakes) {
-    EXPECT_EQ(ParseTypeName("Float32"), VT::Float32);
-    EXPECT_EQ(ParseTypeName("uint64"), VT::Uint64);
-    EXPECT_EQ(ParseTypeName("float"), std::nullopt);
-    EXPECT_EQ(ParseOrderName("cdab"), WO::CDAB);
-    EXPECT_EQ(ParseOrderName("ABDC"), std::nullopt);
-    EXPECT_TRUE(OrderFits(VT::Int16, WO::BADC));
-    EXPECT_FALSE(OrderFits(VT::Uint16, WO::CDAB));
-    EXPECT_FALSE(OrderFits(VT::Int16, WO::DCBA));
-    EXPECT_TRUE(OrderFits(VT::Int64, WO::DCBA));
-}
-
 TEST(TypedValue, RoundsHalvesAwayFromZeroAndClampsToTheType) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
