@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,8 +12,6 @@
 
 namespace tarvik::testing {
 namespace {
-
-using Form = ValueMatch::Form;
 
 FaultRule Rule(std::string name, ValueMatch unit, ValueMatch function, ValueMatch addresses,
                FaultAction action = {FaultActionKind::Silent, 0}, FaultWhen when = {}) {
@@ -176,10 +172,6 @@ TEST(SeededRandom, SameSeedSameSequenceOtherSeedAnother) {
 // Fault rules inside the engine: what a firing rule puts on the wire, where
 // its trace line stands, what it leaves in the tables, and what a close or a
 // delay does to the rest of the arrival.
-FaultRule MakeRule(std::string name, FaultAction action, ValueMatch function = {},
-                   ValueMatch addresses = {}, FaultWhen when = {}, ValueMatch unit = {}) {
-    return FaultRule{std::move(name), unit, function, addresses, action, when};
-}
 
 constexpr FaultAction kBusy{FaultActionKind::Exception, 0x06};
 constexpr FaultAction kSilent{FaultActionKind::Silent, 0};
@@ -201,40 +193,40 @@ struct StepCase {
 
 const StepCase kStepCases[] = {
     {"exception after the request line",
-     MakeRule("Busy", kBusy, ValueMatch::OneValue(3), ValueMatch::RangeOf(100, 199)),
+     Rule("Busy", {}, ValueMatch::OneValue(3), ValueMatch::RangeOf(100, 199), kBusy),
      kRead100,
      {"REQ 0001 Read Holding Registers 100, count 2", "REQ 0001 Fault Busy: exception 06",
       "DISPATCH 131"},
      {"00 01 00 00 00 03 01 83 06"}},
     {"exception without Show reads: where the line would stand",
-     MakeRule("Busy", kBusy),
+     Rule("Busy", {}, {}, {}, kBusy),
      kRead100,
      {"REQ 0001 Fault Busy: exception 06", "DISPATCH 131"},
      {"00 01 00 00 00 03 01 83 06"},
      false},
     {"exception code in upper-case hex, on an ignored function",
-     MakeRule("Odd", {FaultActionKind::Exception, 0xAB}, ValueMatch::OneValue(1)),
+     Rule("Odd", {}, ValueMatch::OneValue(1), {}, {FaultActionKind::Exception, 0xAB}),
      "00 04 00 00 00 06 09 01 00 00 00 08",
      {"REQ 0004 Fault Odd: exception AB", "DISPATCH 129"},
      {"00 04 00 00 00 03 09 81 AB"}},
     {"a frame too short keeps its line",
-     MakeRule("Busy", kBusy),
+     Rule("Busy", {}, {}, {}, kBusy),
      "00 05 00 00 00 03 01 06 00",
      {"REQ 0005 Frame too short, function 6", "REQ 0005 Fault Busy: exception 06", "DISPATCH 134"},
      {"00 05 00 00 00 03 01 86 06"}},
     {"silent",
-     MakeRule("Quiet", kSilent),
+     Rule("Quiet", {}, {}, {}, kSilent),
      kWrite5,
      {"REQ 0002 Write Holding Register 5, value 002A", "REQ 0002 Fault Quiet: silent"},
      {}},
     {"a rule for another address lets the frame through",
-     MakeRule("Busy", kBusy, {}, ValueMatch::RangeOf(102, 199)),
+     Rule("Busy", {}, {}, ValueMatch::RangeOf(102, 199), kBusy),
      kRead100,
      {"REQ 0001 Read Holding Registers 100, count 2", "DISPATCH 3",
       "ANS 0001 0000 Read Holding Registers 100, data 04 00 00 00 00 "},
      {"00 01 00 00 00 07 01 03 04 00 00 00 00"}},
     {"a rule for another unit lets the frame through",
-     MakeRule("Unit2", kSilent, {}, {}, {}, ValueMatch::OneValue(2)),
+     Rule("Unit2", ValueMatch::OneValue(2), {}, {}, kSilent),
      kWrite5,
      {"REQ 0002 Write Holding Register 5, value 002A", "DISPATCH 6"},
      {"00 02 00 00 00 06 01 06 00 05 00 2A"}},
@@ -258,7 +250,7 @@ TEST(FaultStep, RefusedWritesChangeNothing) {
     for (const FaultAction& action : {kBusy, kSilent, kClose}) {
         SCOPED_TRACE(action.Text());
         EngineRig rig;
-        rig.engine.Faults() = FaultRules({MakeRule("W", action)});
+        rig.engine.Faults() = FaultRules({Rule("W", {}, {}, {}, action)});
         rig.Feed(kWrite5);
         rig.Feed(kWrite16);
         EXPECT_EQ(rig.Holding()[5], 0);
@@ -277,7 +269,7 @@ TEST(FaultStep, DelayAppliesTheWriteAndDelaysTheAnswer) {
     options.delayAnswer = true;
     options.delayMs = 200;
     engine.SetOptions(options);
-    engine.Faults() = FaultRules({MakeRule("Slow", kSlow, ValueMatch::OneValue(16))});
+    engine.Faults() = FaultRules({Rule("Slow", {}, ValueMatch::OneValue(16), {}, kSlow)});
     Recorder rec;
     const EngineStep step =
         engine.ProcessPacket(Bytes(std::string(kWrite16) + " " + kWrite5), kRigConnection);
@@ -300,7 +292,7 @@ TEST(FaultStep, DelayAppliesTheWriteAndDelaysTheAnswer) {
 
 TEST(FaultStep, CloseSendsEarlierAnswersAndDropsTheRest) {
     EngineRig rig;
-    rig.engine.Faults() = FaultRules({MakeRule("Drop", kClose, ValueMatch::OneValue(16))});
+    rig.engine.Faults() = FaultRules({Rule("Drop", {}, ValueMatch::OneValue(16), {}, kClose)});
     // A read, the closing write, another read and half a frame.
     const ArrivalOutcome outcome =
         rig.Feed(std::string(kRead100) + " " + kWrite16 + " " + kRead100 + " 00 09 00 00");
@@ -324,7 +316,7 @@ TEST(FaultStep, UnitComesFirstAndTheRequestLineNamesIt) {
     served.set(1);
     served.set(2);
     rig.engine.ServeUnits(served, AbsentAnswer::GatewayTargetFailed);
-    rig.engine.Faults() = FaultRules({MakeRule("Busy", kBusy)});
+    rig.engine.Faults() = FaultRules({Rule("Busy", {}, {}, {}, kBusy)});
 
     rig.Feed("00 07 00 00 00 06 05 06 00 05 00 2A");  // unit 5 is not served
     EXPECT_EQ(rig.rec.lines, (Lines{"REQ 0007 Unit 5 not served", "DISPATCH 134"}));
