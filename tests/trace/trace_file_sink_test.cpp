@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "testkit/temp_folder.h"
 #include "trace/line_sinks.h"
 
 namespace tarvik {
@@ -19,19 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-struct TempFolder {
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tarvik-sink-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    fs::path path;
-};
 
 std::string TextOf(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -42,8 +30,8 @@ std::string TextOf(const fs::path& path) {
 // short and then fails the rest, as a full disk does. What the writer makes
 // of a failed write is the line writer's tests'.
 TEST(TraceFileSink, WriteCutShortKeepsWholeLinesAndWritesOnOnceThereIsRoom) {
-    TempFolder folder;
-    const fs::path file = folder.path / "trace.txt";
+    testing::TempFolder folder;
+    const fs::path file = fs::path(folder.Path()) / "trace.txt";
     std::string error;
     auto sink = TraceFileSink::Open(file.string(), 0, error);
     ASSERT_TRUE(sink) << error;
@@ -67,19 +55,20 @@ TEST(TraceFileSink, WriteCutShortKeepsWholeLinesAndWritesOnOnceThereIsRoom) {
 }
 
 TEST(TraceFileSink, AnythingButARegularFileIsRefusedWithoutWaiting) {
-    TempFolder folder;
-    const fs::path fifo = folder.path / "fifo";
+    testing::TempFolder folder;
+    const fs::path fifo = fs::path(folder.Path()) / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    fs::create_symlink(fifo, folder.path / "link-to-fifo");
-    for (const fs::path& path :
-         {fifo, folder.path / "link-to-fifo", fs::path("/dev/null"), folder.path}) {
+    fs::create_symlink(fifo, fs::path(folder.Path()) / "link-to-fifo");
+    for (const fs::path& path : {fifo, fs::path(folder.Path()) / "link-to-fifo",
+                                 fs::path("/dev/null"), fs::path(folder.Path())}) {
         SCOPED_TRACE(path.string());
         std::string error;
         EXPECT_EQ(TraceFileSink::Open(path.string(), 0, error), nullptr);
         EXPECT_EQ(error, "not a regular file");
     }
     std::string error;
-    EXPECT_EQ(TraceFileSink::Open((folder.path / "none" / "t.txt").string(), 0, error), nullptr);
+    EXPECT_EQ(TraceFileSink::Open((fs::path(folder.Path()) / "none" / "t.txt").string(), 0, error),
+              nullptr);
     EXPECT_EQ(error, "No such file or directory");
 }
 
@@ -106,8 +95,8 @@ TEST(TraceFileSink, TurnsOverOnlyTheFileStillAtItsPath) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TempFolder folder;
-        const fs::path path = folder.path / "t.txt";
+        testing::TempFolder folder;
+        const fs::path path = fs::path(folder.Path()) / "t.txt";
         std::string error;
         auto sink = TraceFileSink::Open(path.string(), c.maxBytes, error);
         ASSERT_TRUE(sink) << error;
