@@ -74,25 +74,4 @@ void TcpMaster::Close() {
     fd_ = -1;
 }
 
-UdpMaster::UdpMaster() : fd_(BindLoopback(SOCK_DGRAM, 0)) {}
-
-UdpMaster::~UdpMaster() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool UdpMaster::SendTo(int port, const Packet& datagram) {
-    const sockaddr_in addr = LoopbackAddress(port);
-    return ::sendto(fd_, datagram.data(), datagram.size(), 0,
-                    reinterpret_cast<const sockaddr*>(&addr),
-                    sizeof addr) == static_cast<ssize_t>(datagram.size());
-}
-
-std::optional<Packet> UdpMaster::Receive(milliseconds limit) {
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(limit.count())) != 1) return std::nullopt;
-    char buffer[65536];
-    const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
-    return got < 0 ? std::nullopt : std::optional(Packet(buffer, static_cast<std::size_t>(got)));
-}
-
 }  // namespace tarvik::testing

@@ -1,4 +1,4 @@
-// A plain-socket Modbus master for tests that talk to the emulator from
+// A plain-socket Modbus/TCP master for tests that talk to the emulator from
 // outside: exact bytes out, whole frames back (cut by their length field).
 #pragma once
 
@@ -27,19 +27,6 @@ public:
     // Up to n bytes: what came before the time-out/close.
     Packet ReceiveBytes(std::size_t n, milliseconds limit);
     void Close();
-
-private:
-    int fd_ = -1;
-};
-
-class UdpMaster {
-public:
-    UdpMaster();
-    ~UdpMaster();
-    UdpMaster(const UdpMaster&) = delete;
-
-    bool SendTo(int port, const Packet& datagram);
-    std::optional<Packet> Receive(milliseconds limit = std::chrono::seconds(5));
 
 private:
     int fd_ = -1;

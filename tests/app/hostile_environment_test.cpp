@@ -1,50 +1,25 @@
 // The program where the world around it misbehaves (a full disk is the trace
-// tests' own, on a real file system): standard output closed, a FIFO in the
-// trace file's place,
-// logrotate moving the file, the signals a service manager or a terminal
-// sends, a message box nobody answers, a bind address of any kind. The slave
-// keeps answering and the trace keeps every line or counts it.
-#include <sys/stat.h>
-
+// tests' own, as is a FIFO in the trace file's place): standard output
+// closed, logrotate moving the file, a message box nobody answers, a bind address of
+// any kind. The slave keeps answering and the trace keeps every line or
+// counts it.
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <regex>
 #include <sstream>
 #include <thread>
 
-#include "tests/support/program_process.h"
 #include "testkit/raw_master.h"
+#include "tests/support/program_process.h"
 
 namespace tarvik::testing {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string TextOf(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= until) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
 
 // Requests sent in one go (Read Holding Registers, or `function`), every
 // answer awaited.
@@ -86,21 +61,8 @@ TEST(HostileEnvironment, ClosedStandardOutputFailsAloneAndTheSlaveAnswersOn) {
     EXPECT_EQ(program.Stderr(),
               "Trace output standard output failed: Broken pipe; lines are counted until it "
               "recovers\n");
-    EXPECT_EQ(Count(TextOf(fs::path(program.Folder()) / "t.txt"), "Read Holding Registers"), 200u)
+    EXPECT_EQ(Count(FileText(fs::path(program.Folder()) / "t.txt"), "Read Holding Registers"), 200u)
         << "the trace file does not share standard output's fate";
-}
-
-TEST(HostileEnvironment, TraceFileThatIsNoRegularFileIsRefusedAndStartUpFinishes) {
-    const int port = PickFreeTcpPort();
-    Launch launch = Headless({"--trace-file", "t.fifo"});
-    launch.prepare = [](const std::string& folder) {
-        ::mkfifo((folder + "/t.fifo").c_str(), 0644);
-    };
-    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port), launch);
-    ASSERT_TRUE(program.WaitUntilListening(port, 30s)) << "start-up hangs on the FIFO";
-    EXPECT_EQ(program.Stderr(),
-              "Cannot open trace file " + program.Folder() + "/t.fifo: not a regular file\n");
-    EXPECT_EQ(program.Terminate(20s), 0);
 }
 
 // logrotate's default: the file renamed to PATH.1 and a new one created.
@@ -113,16 +75,18 @@ TEST(HostileEnvironment, RotationByOthersKeepsEveryLineWhereItWasWritten) {
     const int port = PickFreeTcpPort();
     for (const bool hangUp : {true, false}) {
         SCOPED_TRACE(hangUp ? "SIGHUP after the rotation" : "no signal, our own turn-over due");
+        // --quiet: the trace goes to the file alone; a relative path is taken
+        // from the settings file's folder.
         ProgramProcess program(TARVIK_PROGRAM,
                                ServerIni(port, "[Options]\r\nTraceFileMaxMB=" +
                                                    std::string(hangUp ? "0" : "1") + "\r\n"),
-                               Headless({"--trace-file", "trace.txt"}));
+                               Headless({"--quiet", "--trace-file", "trace.txt"}));
         ASSERT_TRUE(program.WaitUntilListening(port, 30s));
         const fs::path file = fs::path(program.Folder()) / "trace.txt";
         TcpMaster master;
         ASSERT_TRUE(master.Connect(port));
         Serve(master, 10);
-        ASSERT_TRUE(WaitUntil([&] { return Count(TextOf(file), "Read Holding") == 20; }));
+        ASSERT_TRUE(WaitFor([&] { return Count(FileText(file), "Read Holding") == 20; }));
         RotateAway(file);
         if (hangUp) {
             program.Signal(SIGHUP);
@@ -134,10 +98,11 @@ TEST(HostileEnvironment, RotationByOthersKeepsEveryLineWhereItWasWritten) {
         }
         EXPECT_EQ(program.Terminate(20s), 0);
 
-        const std::string moved = TextOf(file.string() + ".1"), now = TextOf(file);
+        const std::string moved = FileText(file.string() + ".1"), now = FileText(file);
         ExpectWholeLines(moved);
         ExpectWholeLines(now);
         EXPECT_EQ(Count(moved, "Read Holding"), 20u) << "nothing overwritten";
+        EXPECT_EQ(Count(program.Stdout(), "Raw:"), 0u) << "--quiet keeps the trace off";
         if (hangUp) {
             const std::string notice = "Trace file reopened: " + file.string();
             const std::regex heading("^## \\d\\d:\\d\\d:\\d\\d " + notice + "\n");
@@ -147,28 +112,12 @@ TEST(HostileEnvironment, RotationByOthersKeepsEveryLineWhereItWasWritten) {
             EXPECT_EQ(Count(moved, "Read Input"), 0u);
         } else {
             EXPECT_GE(moved.size(), 1u << 20);
+            EXPECT_LT(moved.size(), (1u << 20) + 200)
+                << "turned over at the first line end past it";
             EXPECT_EQ(Count(moved + now, "Read Input"), 12000u);
             EXPECT_FALSE(fs::exists(file.string() + ".1.1"));
         }
     }
-}
-
-TEST(HostileEnvironment, SignalsOtherThanTermAndIntLeaveItServing) {
-    const int port = PickFreeTcpPort();
-    ProgramProcess program(TARVIK_PROGRAM, ServerIni(port));
-    ASSERT_TRUE(program.WaitUntilListening(port, 30s));
-    TcpMaster master;
-    ASSERT_TRUE(master.Connect(port));
-    for (const int number : {SIGHUP, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE, SIGXFSZ}) {
-        SCOPED_TRACE(number);
-        program.Signal(number);
-        std::this_thread::sleep_for(100ms);
-        ASSERT_TRUE(program.Running());
-        Serve(master, 1);
-    }
-    EXPECT_EQ(program.Terminate(20s), 0);
-    EXPECT_EQ(program.Stderr(), "");
-    EXPECT_EQ(Count(program.Stdout(), "reopened"), 0u) << "no trace file, nothing to reopen";
 }
 
 // The window's start-up boxes wait for OK; SIGTERM ends the program instead.
@@ -206,8 +155,6 @@ TEST(HostileEnvironment, BindAddressIsTriedAsItIsAndOnlyARealFailureIsReported) 
         const char* connectTo;  // nullptr: no port may open
         std::string stderrText;
     } cases[] = {
-        {"0.0.0.0", "127.0.0.1", ""},
-        {"127.0.0.1", "127.0.0.1", ""},
         {"127.0.0.2", "127.0.0.2", ""},  // not an interface's address, yet local
         // TEST-NET-1: never an address of this machine.
         {"192.0.2.1", nullptr,
@@ -225,7 +172,7 @@ TEST(HostileEnvironment, BindAddressIsTriedAsItIsAndOnlyARealFailureIsReported) 
         if (c.connectTo == nullptr) {
             EXPECT_EQ(program.WaitForExit(30s), 1);
         } else {
-            ASSERT_TRUE(WaitUntil([&] { return TcpMaster().Connect(port, c.connectTo); }));
+            ASSERT_TRUE(WaitFor([&] { return TcpMaster().Connect(port, c.connectTo); }));
             TcpMaster master;
             ASSERT_TRUE(master.Connect(port, c.connectTo));
             Serve(master, 1);

@@ -35,7 +35,6 @@ ProgramUnderTest::ProgramUnderTest(const std::string& iniText) {
     program_ = std::make_unique<WindowFace>(plan.settings, plan.options);
     program_->UseFaults(plan.faults, plan.settingsPath);
     program_->Core().UseValues(plan.values);
-    settingsErrors_ = plan.settingsErrors;
     outcome_ = program_->Start();
 }
 

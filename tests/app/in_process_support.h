@@ -35,8 +35,6 @@ public:
         return folder_.filePath(QStringLiteral("TarvikSlave.ini")).toStdString();
     }
     StartOutcome Outcome() const { return outcome_; }
-    // The lines start-up would show in its settings-error box.
-    const std::vector<std::string>& SettingsErrors() const { return settingsErrors_; }
 
     // Shows the window and waits until it is on the (offscreen) screen.
     bool Show();
@@ -53,7 +51,6 @@ private:
     QTemporaryDir folder_;
     std::unique_ptr<WindowFace> program_;
     StartOutcome outcome_ = StartOutcome::Running;
-    std::vector<std::string> settingsErrors_;
 };
 
 }  // namespace tarvik::testing

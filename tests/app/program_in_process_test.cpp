@@ -1,18 +1,22 @@
-// The running program with a master connected, steered through the window's
-// own controls: what goes on the wire, what the debug list and the status bar
-// show, and the window colour.
+// The window program on this test's own event loop: its start-up from the
+// settings file, then with a master connected, steered through the window's
+// own controls: what goes on the wire, what the status bar shows, and the
+// window colour.
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPalette>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 #include "tests/app/in_process_support.h"
 #include "ui/debug_list_model.h"
@@ -21,8 +25,6 @@
 
 namespace tarvik::testing {
 namespace {
-
-using Lines = std::vector<std::string>;
 
 // A click on the box itself, inside its indicator, as the operator clicks it.
 void Click(QCheckBox* box) {
@@ -96,15 +98,7 @@ TEST_F(ProgramWithMaster, DelayAnswerHoldsTheAnswerForTheTypedMillisecondsThenDu
     QElapsedTimer sinceArrival;
     sinceArrival.start();
 
-    // The answer line is written when the answer is queued; its dump waits
-    // for the tick that sends it.
-    EXPECT_EQ(under.Trace(), (Lines{
-                                 "<- Raw: 00 01 00 00 00 06 01 03 00 00 00 01 ",
-                                 "<- 0001 Read Holding Registers 0, count 1",
-                                 "-> 0001 0000 Read Holding Registers 0, data 02 00 00 ",
-                                 "",
-                             }));
-    EXPECT_TRUE(WaitUntil([&] { return under.Panel("Sent packets") == "0"; }));
+    EXPECT_EQ(under.Panel("Sent packets"), "0");
 
     EXPECT_EQ(master.ReceiveFrame(), Frame(1, 1, Bytes("03 02 00 00")));
     // 300 ms go out on the third 100 ms tick: at least two full ticks later.
@@ -113,27 +107,24 @@ TEST_F(ProgramWithMaster, DelayAnswerHoldsTheAnswerForTheTypedMillisecondsThenDu
     EXPECT_EQ(under.Trace().back(), "-> Raw: 00 01 00 00 00 05 01 03 02 00 00 ");
 }
 
-TEST_F(ProgramWithMaster, SecondMasterResetsTheCountersAndTheWindowGoesRedWhenItLeaves) {
+// The reset of the counters for a new master is the server role's test; here
+// what the window shows of it.
+TEST_F(ProgramWithMaster, SecondMasterResetsThePanelsAndTheWindowGoesRedWhenItLeaves) {
     EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kColourConnected; }));
     EXPECT_EQ(Background(window), QColor(0, 255, 0));
     master.Send(ReadRequest(1, 4, 0, 1));
     ASSERT_TRUE(master.ReceiveFrame());
     ASSERT_TRUE(WaitReceived(1));
-    ASSERT_TRUE(WaitUntil([&] { return under.Panel("Sent packets") == "1"; }));
 
     QtMaster second;
     ASSERT_TRUE(second.Connect(port));
-    EXPECT_TRUE(master.WaitClosed()) << "the first master must be dropped";
     EXPECT_TRUE(WaitUntil([&] { return under.ConnectionPanel() == ConnectedText(second); }))
         << under.ConnectionPanel();
+    // Counters are shown within a screen frame.
     EXPECT_TRUE(WaitUntil([&] { return under.Panel("Received packets") == "0"; }));
     EXPECT_TRUE(WaitUntil([&] { return under.Panel("Sent packets") == "0"; }));
-
     second.Send(WriteSingleRequest(7, 2, 3));
-    EXPECT_EQ(second.ReceiveFrame(), WriteSingleRequest(7, 2, 3));
-    EXPECT_TRUE(WaitReceived(1));
-    EXPECT_TRUE(WaitUntil([&] { return under.Panel("Sent packets") == "1"; }));
-    EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kColourConnected; }));
+    ASSERT_TRUE(second.ReceiveFrame());
 
     second.Close();
     EXPECT_TRUE(WaitUntil([&] {
@@ -141,9 +132,8 @@ TEST_F(ProgramWithMaster, SecondMasterResetsTheCountersAndTheWindowGoesRedWhenIt
     })) << under.ConnectionPanel();
     EXPECT_TRUE(WaitUntil([&] { return window.BackColor() == kColourNotConnected; }));
     EXPECT_EQ(Background(window), QColor(255, 0, 0));
-    // The counts stay until the next master is accepted.
-    EXPECT_TRUE(WaitUntil([&] { return under.Panel("Received packets") == "1"; }));
-    EXPECT_TRUE(WaitUntil([&] { return under.Panel("Sent packets") == "1"; }));
+    EXPECT_TRUE(WaitUntil([&] { return under.Panel("Received packets") == "1"; }))
+        << "the counts stay until the next master";
 }
 
 // Registers saved, changed, loaded back: the panes and the list show them
@@ -179,43 +169,124 @@ TEST_F(ProgramWithMaster, RegistersLoadedBackAreShownAndTheDebugListSavesAsShown
     EXPECT_FALSE(error.isEmpty());
 }
 
-// The same traffic to the window and to the headless program: the lines the
-// debug list shows and the trace lines on standard output are the same bytes
-// (the time of day aside).
-TEST_F(ProgramWithMaster, HeadlessTraceLinesAreTheLinesTheDebugListShows) {
-    const int headlessPort = PickFreeTcpPort();
-    ProgramProcess headless(TARVIK_PROGRAM, ServerIni(headlessPort));
-    ASSERT_TRUE(headless.WaitUntilListening(headlessPort, std::chrono::seconds(30)));
-    TcpMaster other;
-    ASSERT_TRUE(other.Connect(headlessPort));
-    ASSERT_TRUE(headless.WaitForStdout("## ", std::chrono::seconds(5)));
-
-    const Packet traffic = WriteMultipleRequest(1, 3, Bytes("00 05 FF 00")) +
-                           ReadRequest(2, 3, 0, 5) + ReadRequest(3, 4, 2046, 4) +
-                           Frame(4, 1, Bytes("2B 0E")) + Frame(5, 0, "") +
-                           WriteSingleRequest(6, 9, 0xBEEF);
-    under.Core().Trace().Clear();
-    master.Send(traffic);
-    ASSERT_TRUE(other.Send(traffic));
-    ASSERT_TRUE(WaitReceived(1));
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(other.ReceiveFrame().has_value()) << i;
-    ASSERT_EQ(headless.Terminate(std::chrono::seconds(20)), 0);
-
-    Lines printed;
-    std::istringstream out(headless.Stdout());
-    for (std::string line; std::getline(out, line);) {
-        if (line.rfind("## ", 0) == 0) continue;
-        const std::size_t blank = line.find(' ');
-        printed.push_back(blank == std::string::npos ? line : line.substr(blank + 1));
+// Start-up of the real program from its settings file: the caption in each
+// role, the panes under SimulatePAT, the busy message, and lists that open
+// nothing.
+TEST(ProgramStartUp, CaptionNamesTheEntryTitleAndThePortInUse) {
+    QTcpServer holder;  // takes the first entry's port, as another program would
+    ASSERT_TRUE(holder.listen(QHostAddress::AnyIPv4, 0));
+    const std::string taken = std::to_string(holder.serverPort());
+    struct Case {
+        std::string entry;  // the free port's LocalPorts line, after the number
+        std::string caption;
+        bool firstTaken = false;  // a taken entry comes first
+    } const cases[] = {
+        {"=Main\r\n", " - Main"},
+        {"\r\n", ""},
+        {" = \r\n", ""},
+        {"=Test,U\r\n", " - Test,U"},  // UDP keeps its flag in the caption
+        {"=Unprivileged\r\n", " - Unprivileged", true},
+    };
+    for (const Case& c : cases) {
+        const bool udp = c.entry.find(",U") != std::string::npos;
+        const int port = udp ? PickFreeUdpPort() : PickFreeTcpPort();
+        const std::string p = std::to_string(port);
+        ProgramUnderTest under(ServerIni((c.firstTaken ? taken + "=Main\r\n" : "") + p + c.entry));
+        EXPECT_EQ(under.Outcome(), StartOutcome::Running) << c.entry;
+        EXPECT_EQ(under.Title(), "Tarvik Slave Emulator" + c.caption + " (" + p + ")") << c.entry;
+        EXPECT_EQ(under.ConnectionPanel(), "Listening at port " + p) << c.entry;
+        if (udp) continue;
+        EXPECT_EQ(under.Panel("Received packets"), "0");
+        // Red from the first tick until a master connects.
+        EXPECT_TRUE(WaitUntil([&] { return under.Window().BackColor() == kColourNotConnected; }));
+        QtMaster master;
+        EXPECT_TRUE(master.Connect(port)) << c.entry;
     }
-    // Random bytes past the table differ between the two: compare the rest.
-    const Lines shown = under.Trace();
-    ASSERT_EQ(printed.size(), shown.size());
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        if (shown[i].find("2046") != std::string::npos && shown[i].rfind("-> ", 0) == 0) continue;
-        if (shown[i].rfind("-> Raw", 0) == 0 && shown[i].find(" 04 08 ") != std::string::npos)
-            continue;
-        EXPECT_EQ(printed[i], shown[i]) << "line " << i;
+}
+
+TEST(ProgramStartUp, ClientModeKeepsThePlainCaptionAndConnectsOut) {
+    QTcpServer master;
+    ASSERT_TRUE(master.listen(QHostAddress::LocalHost, 0));
+    const std::string port = std::to_string(master.serverPort());
+    ProgramUnderTest under(
+        "[General]\r\nSocketServer=0\r\nRemoteHost=127.0.0.1\r\nRemotePort=" + port + "\r\n");
+
+    EXPECT_EQ(under.Outcome(), StartOutcome::Running);
+    EXPECT_EQ(under.Title(), "Tarvik Slave Emulator");
+    EXPECT_EQ(under.ConnectionPanel(), "Trying to connect to 127.0.0.1:" + port);
+    // Served once connected: the client role's own tests.
+    EXPECT_TRUE(
+        WaitUntil([&] { return under.ConnectionPanel() == "Connected to 127.0.0.1:" + port; }));
+}
+
+TEST(ProgramStartUp, SimulatePatHidesBothRegisterPanes) {
+    ProgramUnderTest under(ServerIni(PickFreeTcpPort(), "SimulatePAT=1\r\n"));
+    ASSERT_TRUE(under.Show());
+    EXPECT_FALSE(under.Window().HoldingPane()->isVisible());
+    EXPECT_FALSE(under.Window().InputPane()->isVisible());
+    EXPECT_TRUE(under.Window().HoldingListFrame()->isVisible());
+
+    ProgramUnderTest plain(ServerIni(PickFreeTcpPort()));
+    ASSERT_TRUE(plain.Show());
+    EXPECT_TRUE(plain.Window().HoldingPane()->isVisible());
+    EXPECT_TRUE(plain.Window().InputPane()->isVisible());
+}
+
+// Runs the box as main does and presses its OK as the operator would; a
+// watchdog ends the box should the click go astray, so the test cannot hang.
+int PressOk(QMessageBox& box) {
+    QTimer::singleShot(0, &box, [&box] {
+        if (QAbstractButton* ok = box.button(QMessageBox::Ok))
+            QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &box, [&box] { box.done(-1); });
+    watchdog.start(kWaitMs);
+    return box.exec();
+}
+
+TEST(ProgramStartUp, EveryPortTakenOrNoneListedReportsBusyAndTheBoxClosesWithOk) {
+    QTcpServer first;
+    QTcpServer second;
+    ASSERT_TRUE(first.listen(QHostAddress::AnyIPv4, 0));
+    ASSERT_TRUE(second.listen(QHostAddress::AnyIPv4, 0));
+    ProgramUnderTest under(ServerIni(std::to_string(first.serverPort()) + "=Main\r\n" +
+                                     std::to_string(second.serverPort()) + "=Backup\r\n"));
+    EXPECT_EQ(under.Outcome(), StartOutcome::AllSocketsBusy);
+    EXPECT_EQ(under.Title(), "Tarvik Slave Emulator");
+    for (const std::string& ini : {ServerIni(""), std::string("[General]\r\nSocketServer=1\r\n"),
+                                   ServerIni("; 502=Main\r\n\r\n")}) {
+        EXPECT_EQ(ProgramUnderTest(ini).Outcome(), StartOutcome::AllSocketsBusy) << ini;
+    }
+
+    const std::unique_ptr<QMessageBox> box = MakeAllSocketsBusyBox(nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("All sockets are busy!"));
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("TarvikSlave"));
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(PressOk(*box), QMessageBox::Ok);
+}
+
+// The status bar never names a port nobody listens on: neither the 0 of an
+// untried listener nor the last entry that failed.
+TEST(ProgramStartUp, EntryWithoutPortOpensNothingAndThePanelSaysNoPortOpen) {
+    QTcpServer holder;
+    ASSERT_TRUE(holder.listen(QHostAddress::AnyIPv4, 0));
+    const std::string taken = std::to_string(holder.serverPort());
+    const int port = PickFreeTcpPort();
+    for (const std::string& ports :
+         {"=Spare\r\n" + std::to_string(port) + "=Main\r\n",
+          taken + "=Main\r\n=Spare\r\n" + std::to_string(port) + "=Backup\r\n"}) {
+        SCOPED_TRACE(ports);
+        ProgramUnderTest under(ServerIni(ports));
+        EXPECT_EQ(under.Outcome(), StartOutcome::NoPortOpened);
+        EXPECT_EQ(under.Title(), "Tarvik Slave Emulator");
+        EXPECT_EQ(under.ConnectionPanel(), "No port open");
+        EXPECT_EQ(under.Core().Sockets().listener.State(), SocketState::Closed);
+        EXPECT_EQ(under.Core().Sockets().udp.State(), SocketState::Closed);
+        QtMaster master;
+        EXPECT_FALSE(master.Connect(port)) << "the entry behind the empty one must stay closed";
     }
 }
 

@@ -1,9 +1,8 @@
 // The window serving several units: the Unit box chooses whose registers the
-// panes and the holding-register list show and edit, the debug list names
-// the units, and one unit leaves the window as it always was.
+// panes and the holding-register list show and edit, the registers file keeps
+// every unit, and one unit leaves the window as it always was.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -13,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 
 #include "tests/app/in_process_support.h"
@@ -58,24 +56,20 @@ TEST_F(UnitsWindow, UnitBoxSitsBelowShowReadsAndStartsAtTheFirstUnit) {
     ASSERT_NE(box, nullptr);
     ASSERT_NE(window.UnitLabel(), nullptr);
     EXPECT_EQ(window.UnitLabel()->text(), QStringLiteral("Unit"));
-    ASSERT_EQ(box->count(), 3);
-    EXPECT_EQ(box->itemText(0), QStringLiteral("1"));
-    EXPECT_EQ(box->itemText(1), QStringLiteral("2"));
-    EXPECT_EQ(box->itemText(2), QStringLiteral("5"));
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    EXPECT_EQ(items, (QStringList{"1", "2", "5"}));
     EXPECT_EQ(box->currentText(), QStringLiteral("1"));
     EXPECT_TRUE(box->isVisible());
-
     const QRect reads = window.ShowReadsBox()->geometry();
     const QRect label = window.UnitLabel()->geometry();
     EXPECT_GE(box->geometry().top(), reads.bottom());
-    EXPECT_LT(label.right(), box->geometry().left()) << "the label is left of the box";
-    EXPECT_GE(label.left(), reads.left());
-    EXPECT_LE(box->geometry().right(), window.centralWidget()->width());
+    EXPECT_TRUE(reads.left() <= label.left() && label.right() < box->geometry().left());
     EXPECT_GT(box->geometry().left(), window.HoldingPane()->geometry().right())
         << "in the right-hand column";
 }
 
-TEST_F(UnitsWindow, UnitBoxSwitchesPanesListAndEditsAndTheTraceNamesUnits) {
+TEST_F(UnitsWindow, UnitBoxSwitchesPanesListAndEdits) {
     MainWindow& window = under.Window();
     ASSERT_EQ(Ask(WriteSingleRequest(1, 1, 0x1234, 2)), WriteSingleRequest(1, 1, 0x1234, 2));
     ASSERT_EQ(Ask(WriteSingleRequest(2, 1, 7, 1)), WriteSingleRequest(2, 1, 7, 1));
@@ -100,25 +94,10 @@ TEST_F(UnitsWindow, UnitBoxSwitchesPanesListAndEditsAndTheTraceNamesUnits) {
     window.InputScroll()->setValue(0);
     EXPECT_TRUE(window.InputBitBox(15)->isChecked() && window.InputBitBox(0)->isChecked());
     EXPECT_EQ(window.HoldingList()->item(0)->text(), QStringLiteral("40001: 0"));
-
-    EXPECT_EQ(Ask(ReadRequest(5, 3, 0, 1, 9)), Frame(5, 9, Bytes("83 0B")));
-    ASSERT_TRUE(WaitUntil([&] {
-        const auto lines = under.Trace();
-        return std::find(lines.begin(), lines.end(), "-> Raw: 00 05 00 00 00 03 09 83 0B ") !=
-               lines.end();
-    }));
-    const std::vector<std::string> lines = under.Trace();
-    const auto at = [&](const std::string& line) {
-        return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), line) -
-                                        lines.begin());
-    };
-    EXPECT_LT(at("<- 0001 Write Holding Register 1, value 1234, unit 2"), lines.size());
-    EXPECT_LT(at("<- 0003 Read Holding Registers 1, count 1, unit 2"), lines.size());
-    EXPECT_EQ(at("<- 0005 Unit 9 not served") + 1, at("-> Raw: 00 05 00 00 00 03 09 83 0B "));
 }
 
-// Save writes the unit form; a file naming a unit not served is refused and
-// changes nothing.
+// Saved and loaded back through the window, each unit gets its own values
+// (the file's form is the register file's tests').
 TEST_F(UnitsWindow, RegistersFileKeepsEveryUnit) {
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("units.csv"));
@@ -127,11 +106,6 @@ TEST_F(UnitsWindow, RegistersFileKeepsEveryUnit) {
     units.Of(5)->InputRegisters[2047] = 65535;
     QString error;
     ASSERT_TRUE(SaveRegisters(file, units, error)) << error.toStdString();
-    QFile saved(file);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll().toStdString(),
-              "unit,table,index,value\n1,holding,0,1\n5,input,2047,65535\n");
-    saved.close();
 
     units.Of(1)->HoldingRegisters[0] = 9;
     units.Of(2)->HoldingRegisters[3] = 9;

@@ -1,13 +1,16 @@
 // The settings file's two readers, single keys and list sections, with the
-// quirks of the profile reader they stand in for; and what is read at all.
+// quirks of the profile reader they stand in for; what is read at all; and
+// the entries of one named section.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
 
+#include "config/section_lines.h"
 #include "config/settings_file.h"
 #include "config/small_file.h"
 #include "config/startup_settings.h"
@@ -73,6 +76,7 @@ std::string Section(const SettingsFile& settings, int32_t maxLength = 10240) {
     return buffer.substr(0, count);
 }
 
+// Each line copied ends with a NUL, shown here as "|".
 TEST(ReadSection, CopiesTheLinesOfTheFirstMatchingSectionEachWithANulWhileTheyFit) {
     const struct {
         const char* content;
@@ -82,44 +86,36 @@ TEST(ReadSection, CopiesTheLinesOfTheFirstMatchingSectionEachWithANulWhileTheyFi
         // upper-cased name match; blanks count; text after "]" ignored
         {"[ LocalPorts ]\r\n502\r\n", ""},
         {" [LocalPorts]\r\n502\r\n", ""},
-        {"[localports] ; ports\r\n502\r\n", "502\0"s},
+        {"[localports] ; ports\r\n502\r\n", "502|"},
         // other sections and lines before the first header are skipped
-        {"502\r\n[General]\r\nA=1\r\n[LocalPorts]\r\n503\r\n[Other]\r\n504\r\n", "503\0"s},
-        {"[LocalPorts]\r\n502=First\r\n[LocalPorts]\r\n503=Second\r\n", "502=First\0"s},
+        {"502\r\n[General]\r\nA=1\r\n[LocalPorts]\r\n503\r\n[Other]\r\n504\r\n", "503|"},
+        {"[LocalPorts]\r\n502=First\r\n[LocalPorts]\r\n503=Second\r\n", "502=First|"},
         // comments and empty lines skipped without ending the list
-        {"[LocalPorts]\r\n502=Main\r\n; 502=old\r\n\r\n503=Backup\r\n",
-         "502=Main\0"
-         "503=Backup\0"s},
+        {"[LocalPorts]\r\n502=Main\r\n; 502=old\r\n\r\n503=Backup\r\n", "502=Main|503=Backup|"},
         // every other line unchanged
         {"[LocalPorts]\r\n  502 = Main \r\n ;x\r\n\tT\r\n[no bracket\r\n",
-         "  502 = Main \0"
-         " ;x\0"
-         "\tT\0"
-         "[no bracket\0"s},
+         "  502 = Main | ;x|\tT|[no bracket|"},
         // any line end, no last line end, a byte-order mark
-        {"[LocalPorts]\r502=Main\r503",
-         "502=Main\0"
-         "503\0"s},
-        {"\xEF\xBB\xBF[LocalPorts]\n502\n\n;x\n503\n[General]\nA=1\n",
-         "502\0"
-         "503\0"s},
+        {"[LocalPorts]\r502=Main\r503", "502=Main|503|"},
+        {"\xEF\xBB\xBF[LocalPorts]\n502\n\n;x\n503\n[General]\nA=1\n", "502|503|"},
         {"[LocalPorts]\n\r502\r\n\xEF\xBB\xBF"
          "503\n",
-         "502\0"
-         "\xEF\xBB\xBF"
-         "503\0"s},
+         "502|\xEF\xBB\xBF"
+         "503|"},
         // only one whole leading mark is skipped
         {"\xEF\xBB\xBF\xEF\xBB\xBF[LocalPorts]\n502\n", ""},
         {"\xEF\xBB[LocalPorts]\n502\n", ""},
         // the first line that does not fit is refused, and every later one:
         // "502=Main" takes 9 of 20, the next would need 25, "5" would fit
-        {"[LocalPorts]\r\n502=Main\r\n503=Backupxxxxx\r\n5\r\n", "502=Main\0"s, 20},
-        {"[LocalPorts]\r\n12345678\r\n", "12345678\0"s, 10},
+        {"[LocalPorts]\r\n502=Main\r\n503=Backupxxxxx\r\n5\r\n", "502=Main|", 20},
+        {"[LocalPorts]\r\n12345678\r\n", "12345678|", 10},
         {"[LocalPorts]\r\n123456789\r\n", "", 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(std::string(c.content)));
-        EXPECT_EQ(Section(SettingsOf(c.content), c.maxLength), c.lines);
+        std::string lines = c.lines;
+        std::replace(lines.begin(), lines.end(), '|', '\0');
+        EXPECT_EQ(Section(SettingsOf(c.content), c.maxLength), lines);
     }
     // A buffer shorter than the length it claims is never written past.
     std::string buffer(6, ' ');
@@ -195,6 +191,36 @@ TEST(ReadSmallFile, ReadsRegularFilesUpToTheLimitThroughLinksAndNothingElse) {
         ::chmod((at + "eight").c_str(), 0);
         EXPECT_EQ(ReadSmallFile(at + "eight").reason, "permission denied");
     }
+}
+
+TEST(SectionLines, EntriesOfTheFirstSectionOfTheName) {
+    const std::string text =
+        "[General]\nSocketServer=1\n"
+        "[ units ] trailing text\r\n"
+        "; a comment\n"
+        "\t \n"
+        "  Served = 1-3, 5 \n"
+        "NoEquals\n"
+        "Absent=\n"
+        "[Other]\nServed=9\n"
+        "[Units]\nServed=7\n";
+    const SectionLines lines = ReadSectionLinesFromText(text, "Units");
+    ASSERT_TRUE(lines.present);
+    ASSERT_EQ(lines.entries.size(), 3u);
+    EXPECT_EQ(lines.entries[0].name, "Served");
+    EXPECT_EQ(lines.entries[0].value, "1-3, 5");
+    EXPECT_FALSE(lines.entries[1].hasEquals);
+    EXPECT_EQ(lines.entries[1].name, "NoEquals");
+    EXPECT_TRUE(lines.entries[2].hasEquals);
+    EXPECT_EQ(lines.entries[2].value, "");
+}
+
+TEST(SectionLines, MissingAndEmptySectionsDiffer) {
+    EXPECT_FALSE(ReadSectionLinesFromText("[General]\nA=1\n", "Faults").present);
+    const SectionLines empty =
+        ReadSectionLinesFromText("[Faults]\n; none yet\n[General]\n", "Faults");
+    EXPECT_TRUE(empty.present);
+    EXPECT_TRUE(empty.entries.empty());
 }
 
 }  // namespace

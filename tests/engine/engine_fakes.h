@@ -4,7 +4,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdio>
 #include <deque>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "engine/frame_loop.h"
 #include "engine/slave_engine.h"
 #include "engine/text_forms.h"
+#include "testkit/answer_routes.h"
 #include "testkit/hex_bytes.h"
 
 namespace tarvik::testing {
@@ -25,25 +25,6 @@ struct FakeOptions {
     bool showRaw = false, showReads = true, dontAnswer = false;
     OperatorOptions Snapshot() const { return OperatorOptions{showRaw, showReads, dontAnswer}; }
 };
-
-// A UDP sender from its dotted address.
-inline SenderKey Sender(const char* dotted, int port) {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    std::sscanf(dotted, "%u.%u.%u.%u", &a, &b, &c, &d);
-    return SenderKey{(a << 24) | (b << 16) | (c << 8) | d, static_cast<uint16_t>(port)};
-}
-
-// "host:port" of a UDP route, "" for the stream.
-inline std::string RouteText(const AnswerRoute& route) {
-    if (!route.udp) return "";
-    const uint32_t a = route.sender.address;
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." +
-           std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255) + ":" +
-           std::to_string(route.sender.port);
-}
-inline std::string SenderText(const SenderKey& sender) {
-    return sender == SenderKey{} ? "" : RouteText(AnswerRoute::Datagram(sender));
-}
 
 // Lines as "RAW <- 00 01", "REQ 0001 text", "ANS 0001 0000 text", and
 // "DISPATCH 3" where an answer was handed on.
@@ -109,9 +90,12 @@ inline Packet CoilWrite(int tid, std::size_t length) {
     return frame;
 }
 
+// Hands out the given draws in turn (0 once they run out) and counts them.
 struct ScriptedRandom : RandomSource {
     std::deque<double> values;
+    int draws = 0;
     double NextUniform() override {
+        ++draws;
         if (values.empty()) return 0.0;
         const double v = values.front();
         values.pop_front();

@@ -2,9 +2,11 @@
 // bytes, trace lines and the holding registers afterwards, for every function.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <utility>
 
 #include "engine_fakes.h"
+#include "testkit/request_frames.h"
 
 namespace tarvik::testing {
 namespace {
@@ -24,142 +26,79 @@ TEST(Framing, EachFrameTakesExactlyItsLength) {
     ASSERT_EQ(rig.rec.answers.size(), 2u);
     EXPECT_EQ(rig.LastWire(), "00 04 00 00 00 06 01 06 00 03 00 2A");
     EXPECT_EQ(rig.Holding()[3], 42);
+    // The header is copied unchecked, but for a Length of the answer's own.
+    rig.Feed("AB CD 00 05 00 06 FE 03 00 00 00 01");
+    EXPECT_EQ(rig.LastWire(), "AB CD 00 05 00 05 FE 03 02 00 00");
 }
 
+// One request (transaction 1, unit 1) against the registers of kPreset, its
+// PDU and the answer's as a capture shows them. Modes: R "Show raw data" on,
+// q "Show reads" off, S the standard answer to function 16. Stored values as
+// "index=value", trace lines apart by "|".
 struct FunctionCase {
-    const char* name;
     const char* request;
-    const char* wire;  // kEcho: the request itself
+    const char* answer;  // "=": the request itself
     bool view = false;
-    Lines lines = {};  // left empty where another case pins them
-    std::vector<std::pair<std::size_t, int32_t>> stored = {};
-    bool showRaw = false, showReads = true;
+    const char* mode = "";
+    const char* stored = "";
+    const char* lines = "";  // the trace, where this case pins it
     std::deque<double> random = {};
-    bool standardWriteAnswer = false;
 };
 
-constexpr const char* kEcho = "echo";
-
 const FunctionCase kCases[] = {
-    {"read holding, view follows Show reads",
-     "00 01 00 00 00 06 01 03 00 00 00 02",
-     "00 01 00 00 00 07 01 03 04 00 0A 00 14",
-     false,
-     {"RAW <- 00 01 00 00 00 06 01 03 00 00 00 02", "DISPATCH 3"},
-     {},
+    // A read's dump follows Show reads for function 3, Show raw data for 4.
+    {"03 00 00 00 02", "03 04 00 0A 00 14", false, "Rq", "",
+     "RAW <- 00 01 00 00 00 06 01 03 00 00 00 02|DISPATCH 3"},
+    // Past the table the words are random.
+    {"03 07 FE 00 04",
+     "03 08 12 34 FF FF 01 02 00 FE",
      true,
-     false},
-    {"read holding past the table is random",
-     "00 03 00 00 00 06 01 03 07 FE 00 04",
-     "00 03 00 00 00 0B 01 03 08 12 34 FF FF 01 02 00 FE",
-     true,
-     {},
-     {},
-     false,
-     true,
+     "",
+     "",
+     "",
      {1.0 / 255, 2.0 / 255, 0.2 / 255, 254.2 / 255}},
-    {"read holding quantity 0", "00 01 00 00 00 06 01 03 00 05 00 00", "00 01 00 00 00 03 01 03 00",
-     true},
-    {"read holding quantity 128",
-     "00 02 00 00 00 06 01 03 00 00 00 80",
-     "00 02 00 00 00 03 01 83 03",
+    {"03 00 05 00 00", "03 00", true},
+    {"03 00 00 00 80", "83 03", true, "", "",
+     "REQ 0001 Read Holding Registers 0, count 128|DISPATCH 131|"
+     "ANS 0001 0000 Read Holding Registers 0, data 03 "},
+    // Function 4's answer line stands without Show reads; random words as hex.
+    {"04 00 00 00 02", "04 04 00 0B 00 15", false, "q", "",
+     "DISPATCH 4|ANS 0001 0000 Read Input Registers 0, data 000B0015"},
+    {"04 08 00 00 01",
+     "04 02 AB CD",
      true,
-     {"REQ 0002 Read Holding Registers 0, count 128", "DISPATCH 131",
-      "ANS 0002 0000 Read Holding Registers 0, data 03 "}},
-    {"identifiers copied unchecked", "AB CD 00 05 00 06 FE 03 00 00 00 01",
-     "AB CD 00 05 00 05 FE 03 02 00 0A", true},
-    {"read input, answer line without Show reads",
-     "00 01 00 00 00 06 01 04 00 00 00 02",
-     "00 01 00 00 00 07 01 04 04 00 0B 00 15",
-     false,
-     {"DISPATCH 4", "ANS 0001 0000 Read Input Registers 0, data 000B0015"},
-     {},
-     false,
-     false},
-    {"read input, view follows Show raw data, random words as hex",
-     "00 02 00 00 00 06 01 04 08 00 00 01",
-     "00 02 00 00 00 05 01 04 02 AB CD",
-     true,
-     {"RAW <- 00 02 00 00 00 06 01 04 08 00 00 01", "DISPATCH 4",
-      "ANS 0002 0000 Read Input Registers 2048, data ABCD"},
-     {},
-     true,
-     false,
+     "Rq",
+     "",
+     "RAW <- 00 01 00 00 00 06 01 04 08 00 00 01|DISPATCH 4|"
+     "ANS 0001 0000 Read Input Registers 2048, data ABCD",
      {171.0 / 255, 205.0 / 255}},
-    {"read input quantity past 127",
-     "00 01 00 00 00 06 01 04 00 00 FF FF",
-     "00 01 00 00 00 03 01 84 03",
-     false,
-     {"REQ 0001 Read Input Registers 0, count 65535", "DISPATCH 132",
-      "ANS 0001 0000 Read Input Registers 0, data 03 "}},
-    {"write coil changes nothing",
-     "00 04 00 00 00 06 01 05 00 07 FF 00",
-     kEcho,
-     false,
-     {"REQ 0004 Write single coil 7, value FF00", "DISPATCH 5",
-      "ANS 0004 0000 Write single coil response"}},
-    {"write register",
-     "00 05 00 00 00 06 01 06 00 0C FF FE",
-     kEcho,
-     false,
-     {"REQ 0005 Write Holding Register 12, value FFFE", "DISPATCH 6"},
-     {{12, 65534}}},
-    {"write register past the table",
-     "00 06 00 00 00 06 01 06 13 88 12 34",
-     kEcho,
-     false,
-     {"REQ 0006 Write Holding Register 5000, value 1234", "DISPATCH 6"}},
-    {"write coils",
-     "00 07 00 00 00 09 01 0F 00 00 00 0A 02 FF 03",
-     "00 07 00 00 00 06 01 0F 00 00 00 0A",
-     false,
-     {"REQ 0007 Write Coils 0, length 10", "DISPATCH 15",
-      "ANS 0007 0000 Write Coils 0, length 10"}},
-    {"write registers",
-     "00 02 00 00 00 0B 01 10 00 0A 00 02 04 00 01 00 02",
-     kEcho,
-     false,
-     {"REQ 0002 Write Holding Registers 10, length 2", "REQ 0002 Registervalue 40010, value 0001",
-      "REQ 0002 Registervalue 40011, value 0002", "DISPATCH 16",
-      "ANS 0002 0000 Write Holding Registers 10, length 2"},
-     {{10, 1}, {11, 2}}},
-    {"write registers, standard answer: range only",
-     "00 02 00 00 00 0B 01 10 00 0A 00 02 04 00 01 00 02",
-     "00 02 00 00 00 06 01 10 00 0A 00 02",
-     true,
-     {},
-     {{10, 1}, {11, 2}},
-     true,
-     true,
-     {},
-     true},
-    {"write registers up to the last",
-     "00 01 00 00 00 0B 01 10 07 FE 00 02 04 00 64 00 65",
-     kEcho,
-     false,
-     {},
-     {{2046, 100}, {2047, 101}}},
-    {"write registers echo the bytes past their values",
-     "00 07 00 00 00 0A 01 10 00 00 00 01 02 00 05 FF",
-     kEcho,
-     false,
-     {},
-     {{0, 5}}},
-    {"write registers quantity 0", "00 03 00 00 00 06 01 10 00 00 00 00", kEcho},
-    {"write registers past the last",
-     "00 02 00 00 00 0B 01 10 07 FF 00 02 04 01 F4 01 F5",
-     "00 02 00 00 00 03 01 81 02",
-     false,
-     {"REQ 0002 Write Holding Registers 2047, length 2", "DISPATCH 129",
-      "ANS 0002 0000 Write Holding Registers 2047, length 2"}},
-    {"range checked before length", "00 09 00 00 00 06 01 10 07 FF 00 02",
-     "00 09 00 00 00 03 01 81 02"},
-    {"write registers one value byte short",
-     "00 08 00 00 00 0A 01 10 00 0A 00 02 04 00 01 00",
-     "00 08 00 00 00 03 01 90 03",
-     false,
-     {"REQ 0008 Write Holding Registers 10, length 2", "REQ 0008 Frame too short, function 16",
-      "DISPATCH 144"}},
+    {"04 00 00 FF FF", "84 03"},
+    // A coil write changes nothing.
+    {"05 00 07 FF 00", "=", false, "", "",
+     "REQ 0001 Write single coil 7, value FF00|DISPATCH 5|"
+     "ANS 0001 0000 Write single coil response"},
+    {"06 00 0C FF FE", "=", false, "", "12=65534",
+     "REQ 0001 Write Holding Register 12, value FFFE|DISPATCH 6"},
+    {"06 13 88 12 34", "="},
+    {"0F 00 00 00 0A 02 FF 03", "0F 00 00 00 0A", false, "", "",
+     "REQ 0001 Write Coils 0, length 10|DISPATCH 15|ANS 0001 0000 Write Coils 0, length 10"},
+    {"10 00 0A 00 02 04 00 01 00 02", "=", false, "", "10=1 11=2",
+     "REQ 0001 Write Holding Registers 10, length 2|REQ 0001 Registervalue 40010, value 0001|"
+     "REQ 0001 Registervalue 40011, value 0002|DISPATCH 16|"
+     "ANS 0001 0000 Write Holding Registers 10, length 2"},
+    {"10 00 0A 00 02 04 00 01 00 02", "10 00 0A 00 02", true, "RS", "10=1 11=2"},
+    {"10 07 FE 00 02 04 00 64 00 65", "=", false, "", "2046=100 2047=101"},
+    // The echo keeps the bytes past the values.
+    {"10 00 00 00 01 02 00 05 FF", "=", false, "", "0=5"},
+    {"10 00 00 00 00", "="},
+    {"10 07 FF 00 02 04 01 F4 01 F5", "81 02", false, "", "",
+     "REQ 0001 Write Holding Registers 2047, length 2|DISPATCH 129|"
+     "ANS 0001 0000 Write Holding Registers 2047, length 2"},
+    // The range is checked before the length.
+    {"10 07 FF 00 02", "81 02"},
+    {"10 00 0A 00 02 04 00 01 00", "90 03", false, "", "",
+     "REQ 0001 Write Holding Registers 10, length 2|REQ 0001 Frame too short, function 16|"
+     "DISPATCH 144"},
 };
 
 constexpr std::pair<std::size_t, int32_t> kPreset[] = {
@@ -167,23 +106,31 @@ constexpr std::pair<std::size_t, int32_t> kPreset[] = {
 
 TEST(ServedFunctions, AnswerTraceAndStoredRegisters) {
     for (const FunctionCase& c : kCases) {
-        SCOPED_TRACE(c.name);
-        EngineRig rig(/*simulatePAT=*/false, c.standardWriteAnswer);
-        rig.options.showRaw = c.showRaw;
-        rig.options.showReads = c.showReads;
+        SCOPED_TRACE(std::string(c.request) + " " + c.mode);
+        const std::string_view mode(c.mode);
+        EngineRig rig(/*simulatePAT=*/false, mode.find('S') != std::string_view::npos);
+        rig.options.showRaw = mode.find('R') != std::string_view::npos;
+        rig.options.showReads = mode.find('q') == std::string_view::npos;
         rig.random.values = c.random;
         for (auto [at, value] : kPreset) rig.Holding()[at] = value;
         rig.engine.Registers().InputRegisters[0] = 11;
         rig.engine.Registers().InputRegisters[1] = 21;
         RegisterTable expected = rig.Holding();
-        for (auto [at, value] : c.stored) expected[at] = value;
+        std::istringstream stored(c.stored);
+        for (std::size_t at = 0; stored >> at && stored.ignore() >> expected[at];) {}
 
-        rig.Feed(c.request);
+        const Packet request = Frame(1, 1, Bytes(c.request));
+        rig.Arrive(SenderKey{}, request);
         ASSERT_EQ(rig.rec.answers.size(), 1u);
-        EXPECT_EQ(rig.LastWire(), std::string_view(c.wire) == kEcho ? c.request : c.wire);
+        EXPECT_EQ(
+            rig.LastWire(),
+            HexOf(c.answer == std::string_view("=") ? request : Frame(1, 1, Bytes(c.answer))));
         EXPECT_EQ(rig.rec.answers[0].view, c.view);
-        if (!c.lines.empty()) {
-            EXPECT_EQ(rig.rec.lines, c.lines);
+        if (*c.lines != '\0') {
+            Lines lines;
+            std::istringstream in(c.lines);
+            for (std::string line; std::getline(in, line, '|');) lines.push_back(line);
+            EXPECT_EQ(rig.rec.lines, lines);
         }
         EXPECT_EQ(rig.Holding(), expected);
     }

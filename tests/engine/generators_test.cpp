@@ -7,24 +7,14 @@
 #include <map>
 
 #include "engine/point.h"
+#include "engine_fakes.h"
 
 namespace tarvik {
 namespace {
 
 using namespace std::chrono_literals;
 using VT = ValueType;
-
-// Hands out the given draws in turn and counts them.
-struct ScriptedRandom : RandomSource {
-    std::deque<double> draws;
-    int taken = 0;
-    double NextUniform() override {
-        ++taken;
-        const double u = draws.empty() ? 0.0 : draws.front();
-        if (!draws.empty()) draws.pop_front();
-        return u;
-    }
-};
+using testing::ScriptedRandom;
 
 Generator Make(GeneratorKind kind, std::vector<double> numbers, std::chrono::milliseconds period,
                std::size_t point = 0) {
@@ -115,9 +105,9 @@ TEST(Generators, RandomDrawsStayWithinTheBounds) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(TypeName(c.type)) + " u=" + std::to_string(c.draws.front()));
         ScriptedRandom random;
-        random.draws = c.draws;
+        random.values = c.draws;
         EXPECT_EQ(RandomDraw(c.generator, c.type, random), c.value);
-        EXPECT_TRUE(random.draws.empty());
+        EXPECT_TRUE(random.values.empty());
     }
 }
 
@@ -171,19 +161,19 @@ TEST(Generators, UpdaterWritesOnTheClockAndOverwritesAMastersWrite) {
          Make(GeneratorKind::Random, {-5, 5}, 500ms, 1), Make(GeneratorKind::Counter, {1}, 1s, 2),
          Make(GeneratorKind::Steps, {1}, 1s, 3), Make(GeneratorKind::Steps, {1}, 1s, 99)});
     ScriptedRandom random;
-    random.draws = {0.0, 1.0 - 0x1p-53};
+    random.values = {0.0, 1.0 - 0x1p-53};
     RegisterTables& one = plant.units[1];
     RegisterTables& two = plant.units[2];
 
     updater.Update(points, plant.tablesOf, 0ms, random);
     updater.Update(points, plant.tablesOf, 100ms, random);
     updater.Update(points, plant.tablesOf, 499ms, random);
-    EXPECT_EQ(random.taken, 1);                   // one interval, one draw
+    EXPECT_EQ(random.draws, 1);                   // one interval, one draw
     EXPECT_EQ(two.HoldingRegisters[50], 0xFFFB);  // -5
 
     two.HoldingRegisters[50] = 1234;  // a master's write
     updater.Update(points, plant.tablesOf, 2500ms, random);
-    EXPECT_EQ(random.taken, 2);
+    EXPECT_EQ(random.draws, 2);
     EXPECT_EQ(two.HoldingRegisters[50], 5);
     EXPECT_EQ(one.InputRegisters[20], 250);
     EXPECT_EQ(two.HoldingRegisters[30], 2);  // counter, lowest word first
@@ -191,7 +181,7 @@ TEST(Generators, UpdaterWritesOnTheClockAndOverwritesAMastersWrite) {
 
     two.HoldingRegisters[50] = 1234;
     updater.Update(points, plant.tablesOf, 2600ms, random);
-    EXPECT_EQ(random.taken, 2);
+    EXPECT_EQ(random.draws, 2);
     EXPECT_EQ(two.HoldingRegisters[50], 5);  // the drawn value, written again
 }
 

@@ -45,21 +45,13 @@ struct Layout {
 const Layout kLayouts[] = {
     {int64_t{-2}, VT::Int16, WO::ABCD, "FFFE"},
     {int64_t{-2}, VT::Int16, WO::BADC, "FEFF"},
-    {uint64_t{0x1234}, VT::Uint16, WO::ABCD, "1234"},
     {uint64_t{0x1234}, VT::Uint16, WO::BADC, "3412"},
     {int64_t{-123456789}, VT::Int32, WO::ABCD, "F8A4 32EB"},
     {int64_t{-123456789}, VT::Int32, WO::CDAB, "32EB F8A4"},
     {int64_t{-123456789}, VT::Int32, WO::BADC, "A4F8 EB32"},
     {int64_t{-123456789}, VT::Int32, WO::DCBA, "EB32 A4F8"},
     {uint64_t{0x12345678}, VT::Uint32, WO::ABCD, "1234 5678"},
-    {uint64_t{0x12345678}, VT::Uint32, WO::CDAB, "5678 1234"},
-    {uint64_t{0x12345678}, VT::Uint32, WO::BADC, "3412 7856"},
-    {uint64_t{0x12345678}, VT::Uint32, WO::DCBA, "7856 3412"},
     {1.0, VT::Float32, WO::ABCD, "3F80 0000"},
-    {1.0, VT::Float32, WO::CDAB, "0000 3F80"},
-    {1.0, VT::Float32, WO::BADC, "803F 0000"},
-    {1.0, VT::Float32, WO::DCBA, "0000 803F"},
-    {-12.5, VT::Float32, WO::ABCD, "C148 0000"},
     {-12.5, VT::Float32, WO::DCBA, "0000 48C1"},
     // Four different words, so a swapped pair anywhere shows.
     {int64_t{0x0102030405060708}, VT::Int64, WO::ABCD, "0102 0304 0506 0708"},
@@ -67,21 +59,13 @@ const Layout kLayouts[] = {
     {int64_t{0x0102030405060708}, VT::Int64, WO::BADC, "0201 0403 0605 0807"},
     {int64_t{0x0102030405060708}, VT::Int64, WO::DCBA, "0807 0605 0403 0201"},
     {uint64_t{0xFEDCBA9876543210}, VT::Uint64, WO::ABCD, "FEDC BA98 7654 3210"},
-    {uint64_t{0xFEDCBA9876543210}, VT::Uint64, WO::CDAB, "3210 7654 BA98 FEDC"},
-    {uint64_t{0xFEDCBA9876543210}, VT::Uint64, WO::BADC, "DCFE 98BA 5476 1032"},
-    {uint64_t{0xFEDCBA9876543210}, VT::Uint64, WO::DCBA, "1032 5476 98BA DCFE"},
     {1.0, VT::Float64, WO::ABCD, "3FF0 0000 0000 0000"},
-    {1.0, VT::Float64, WO::CDAB, "0000 0000 0000 3FF0"},
     {1.0, VT::Float64, WO::BADC, "F03F 0000 0000 0000"},
-    {1.0, VT::Float64, WO::DCBA, "0000 0000 0000 F03F"},
     // Extremes.
     {std::numeric_limits<int64_t>::min(), VT::Int64, WO::ABCD, "8000 0000 0000 0000"},
-    {std::numeric_limits<int64_t>::max(), VT::Int64, WO::CDAB, "FFFF FFFF FFFF 7FFF"},
     {std::numeric_limits<uint64_t>::max(), VT::Uint64, WO::ABCD, "FFFF FFFF FFFF FFFF"},
-    {uint64_t{1}, VT::Uint64, WO::CDAB, "0001 0000 0000 0000"},
     {DBL_MAX, VT::Float64, WO::ABCD, "7FEF FFFF FFFF FFFF"},
     {-DBL_MAX, VT::Float64, WO::DCBA, "FFFF FFFF FFFF EFFF"},
-    {DBL_MIN, VT::Float64, WO::ABCD, "0010 0000 0000 0000"},
     {std::numeric_limits<double>::denorm_min(), VT::Float64, WO::ABCD, "0000 0000 0000 0001"},
     {-0.0, VT::Float64, WO::ABCD, "8000 0000 0000 0000"},
     {static_cast<double>(FLT_MAX), VT::Float32, WO::ABCD, "7F7F FFFF"},
@@ -101,18 +85,6 @@ TEST(TypedValue, EveryTypeAndOrderLaysOutAndReadsBack) {
     }
 }
 
-TEST(TypedValue, NamesAndTheOrdersA16BitTypeTakes) {
-    EXPECT_EQ(ParseTypeName("Float32"), VT::Float32);
-    EXPECT_EQ(ParseTypeName("uint64"), VT::Uint64);
-    EXPECT_EQ(ParseTypeName("float"), std::nullopt);
-    EXPECT_EQ(ParseOrderName("cdab"), WO::CDAB);
-    EXPECT_EQ(ParseOrderName("ABDC"), std::nullopt);
-    EXPECT_TRUE(OrderFits(VT::Int16, WO::BADC));
-    EXPECT_FALSE(OrderFits(VT::Uint16, WO::CDAB));
-    EXPECT_FALSE(OrderFits(VT::Int16, WO::DCBA));
-    EXPECT_TRUE(OrderFits(VT::Int64, WO::DCBA));
-}
-
 TEST(TypedValue, RoundsHalvesAwayFromZeroAndClampsToTheType) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
@@ -123,8 +95,6 @@ TEST(TypedValue, RoundsHalvesAwayFromZeroAndClampsToTheType) {
     } cases[] = {
         {2.5, VT::Int16, int64_t{3}},
         {-2.5, VT::Int16, int64_t{-3}},
-        {2.4999, VT::Int32, int64_t{2}},
-        {-0.5, VT::Int64, int64_t{-1}},
         {0.5, VT::Uint16, uint64_t{1}},
         {-0.7, VT::Uint16, uint64_t{0}},
         {40000.0, VT::Int16, int64_t{32767}},
@@ -133,11 +103,9 @@ TEST(TypedValue, RoundsHalvesAwayFromZeroAndClampsToTheType) {
         {int64_t{-1}, VT::Uint32, uint64_t{0}},
         {std::numeric_limits<uint64_t>::max(), VT::Int64, std::numeric_limits<int64_t>::max()},
         {9.3e18, VT::Int64, std::numeric_limits<int64_t>::max()},
-        {-1e300, VT::Int64, std::numeric_limits<int64_t>::min()},
         {1e300, VT::Uint64, std::numeric_limits<uint64_t>::max()},
         {nan, VT::Int32, int64_t{0}},
         {1e39, VT::Float32, static_cast<double>(FLT_MAX)},
-        {-inf, VT::Float32, static_cast<double>(-FLT_MAX)},
         {inf, VT::Float64, DBL_MAX},
         {0.1, VT::Float32, static_cast<double>(0.1f)},
         {int64_t{-7}, VT::Float64, -7.0},
@@ -157,11 +125,9 @@ TEST(TypedValue, TextAsTheValuesLineShowsIt) {
     } cases[] = {
         {50.0, VT::Float32, "50.0"},
         {int64_t{-3}, VT::Int16, "-3"},
-        {uint64_t{12}, VT::Uint16, "12"},
         {0.1, VT::Float32, "0.1"},
         {1.0 / 3.0, VT::Float32, "0.3333333"},
         {1.0 / 3.0, VT::Float64, "0.333333333333333"},
-        {-12.5, VT::Float64, "-12.5"},
         {1234567.0, VT::Float32, "1234567.0"},
         {12345678.0, VT::Float32, "1.234568e+07"},
         {1e20, VT::Float32, "1e+20"},
@@ -181,10 +147,7 @@ TEST(TypedValue, OperatorEntriesAcceptedOrRefusedWithTheRange) {
         const char* error;
     } cases[] = {
         {"-12.5", VT::Float32, -12.5, ""},
-        {"1e3", VT::Float64, 1000.0, ""},
-        {"+.5", VT::Float64, 0.5, ""},
-        {" 7 ", VT::Int16, int64_t{7}, ""},
-        {"+5", VT::Uint16, uint64_t{5}, ""},
+        {" +5 ", VT::Uint16, uint64_t{5}, ""},
         {"-0", VT::Uint16, uint64_t{0}, ""},
         {"-32768", VT::Int16, int64_t{-32768}, ""},
         {"18446744073709551615", VT::Uint64, std::numeric_limits<uint64_t>::max(), ""},
@@ -202,15 +165,10 @@ TEST(TypedValue, OperatorEntriesAcceptedOrRefusedWithTheRange) {
         {"-1e309", VT::Float64, std::nullopt,
          "-1e309 does not fit float64 (-1.79769313486232e+308 to 1.79769313486232e+308)"},
         {"12.5", VT::Int32, std::nullopt, "12.5 is not a whole number"},
-        {"1e3", VT::Int32, std::nullopt, "1e3 is not a whole number"},
         {"0x10", VT::Int16, std::nullopt, "0x10 is not a whole number"},
-        {"+-5", VT::Int16, std::nullopt, "+-5 is not a whole number"},
         {"abc", VT::Float32, std::nullopt, "abc is not a number"},
         {"inf", VT::Float64, std::nullopt, "inf is not a number"},
         {"nan", VT::Float64, std::nullopt, "nan is not a number"},
-        {"1e", VT::Float64, std::nullopt, "1e is not a number"},
-        {".", VT::Float64, std::nullopt, ". is not a number"},
-        {"1,5", VT::Float64, std::nullopt, "1,5 is not a number"},
         {"", VT::Int16, std::nullopt, "a value is needed"},
     };
     for (const auto& c : cases) {

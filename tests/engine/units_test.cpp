@@ -1,8 +1,11 @@
 // Several units behind one port: each served unit's own tables, the answer
 // and trace of a request to a unit not served, and the ", unit N" ending of
-// request lines.
+// request lines; the tables themselves.
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "engine/unit_tables.h"
 #include "engine_fakes.h"
 
 namespace tarvik::testing {
@@ -101,38 +104,19 @@ TEST(Units, UnitNotServedIsAnsweredPerAbsentAndChangesNothing) {
     }
 }
 
-// One frame per served function, then the too-short line: each request line
-// ends with the unit; answer lines, register values and the empty packet
-// line do not.
+// The request line (only it) ends with the unit; the register values, the
+// answer and the empty packet line do not.
 TEST(Units, RequestLinesNameTheUnit) {
     UnitsRig rig;
     rig.Feed(
-        "00 01 00 00 00 06 02 03 00 00 00 01  00 02 00 00 00 06 02 04 00 01 00 01 "
-        "00 03 00 00 00 06 F7 05 00 07 FF 00  00 04 00 00 00 06 01 06 00 0C FF FE "
-        "00 05 00 00 00 09 02 0F 00 00 00 0A 02 FF 03 "
-        "00 06 00 00 00 09 02 10 00 0A 00 01 02 00 01 "
-        "00 07 00 00 00 05 F7 04 00 00 00  00 08 00 00 00 01 02");
-    EXPECT_EQ(rig.rec.lines, (Lines{"REQ 0001 Read Holding Registers 0, count 1, unit 2",
-                                    "DISPATCH 3",
-                                    "ANS 0001 0000 Read Holding Registers 0, data 02 00 00 ",
-                                    "REQ 0002 Read Input Registers 1, count 1, unit 2",
-                                    "DISPATCH 4",
-                                    "ANS 0002 0000 Read Input Registers 1, data 0000",
-                                    "REQ 0003 Write single coil 7, value FF00, unit 247",
-                                    "DISPATCH 5",
-                                    "ANS 0003 0000 Write single coil response",
-                                    "REQ 0004 Write Holding Register 12, value FFFE, unit 1",
-                                    "DISPATCH 6",
-                                    "REQ 0005 Write Coils 0, length 10, unit 2",
-                                    "DISPATCH 15",
-                                    "ANS 0005 0000 Write Coils 0, length 10",
-                                    "REQ 0006 Write Holding Registers 10, length 1, unit 2",
-                                    "REQ 0006 Registervalue 40010, value 0001",
-                                    "DISPATCH 16",
-                                    "ANS 0006 0000 Write Holding Registers 10, length 1",
-                                    "REQ 0007 Frame too short, function 4, unit 247",
-                                    "DISPATCH 132",
-                                    "REQ 0008 Empty packet, ProtocolIdentifier 0000"}));
+        "00 06 00 00 00 09 02 10 00 0A 00 01 02 00 01  00 07 00 00 00 05 F7 04 00 00 00 "
+        "00 08 00 00 00 01 02");
+    EXPECT_EQ(rig.rec.lines,
+              (Lines{"REQ 0006 Write Holding Registers 10, length 1, unit 2",
+                     "REQ 0006 Registervalue 40010, value 0001", "DISPATCH 16",
+                     "ANS 0006 0000 Write Holding Registers 10, length 1",
+                     "REQ 0007 Frame too short, function 4, unit 247", "DISPATCH 132",
+                     "REQ 0008 Empty packet, ProtocolIdentifier 0000"}));
 }
 
 // Canned answers serve every unit alike; an absent unit still gets its
@@ -147,6 +131,55 @@ TEST(Units, CannedAnswersForEveryServedUnit) {
     EXPECT_EQ(rig.rec.answers[0].functionByte, 3);
     rig.Feed("00 01 00 00 00 06 08 03 01 2C 00 04");
     EXPECT_EQ(rig.LastWire(), "00 01 00 00 00 03 08 83 0B");
+}
+
+TEST(UnitTables, UnitsOffEveryIdEvenOutOfRangeSharesTheOnePair) {
+    for (const UnitTables& tables : {UnitTables(), UnitTables(UnitSet{})}) {
+        EXPECT_FALSE(tables.UnitsOn());
+        for (const int unit : {0, 1, 17, 255, -1, 256, 70000}) {
+            EXPECT_EQ(tables.Of(unit), &tables.First()) << unit;
+        }
+    }
+}
+
+TEST(UnitTables, EachServedUnitHasItsOwnPairAndOthersNone) {
+    const UnitSet served = Units({0, 1, 2, 3, 5, 247, 255});
+    UnitTables tables(served);
+    ASSERT_TRUE(tables.UnitsOn());
+    EXPECT_EQ(tables.Served(), served);
+    EXPECT_EQ(tables.First().HoldingRegisters.data(), tables.Of(0)->HoldingRegisters.data());
+
+    std::set<const RegisterTables*> distinct;
+    for (int unit = -2; unit < kUnitIdCount + 2; ++unit) {
+        RegisterTables* own = tables.Of(unit);
+        const bool isServed = unit >= 0 && unit < kUnitIdCount && served.test(unit);
+        ASSERT_EQ(own != nullptr, isServed) << unit;
+        if (own == nullptr) continue;
+        distinct.insert(own);
+        // Every entry starts at 0; a unit's writes show only in its own.
+        EXPECT_EQ(own->HoldingRegisters[2047], 0) << unit;
+        EXPECT_EQ(own->InputRegisters[0], 0) << unit;
+        own->HoldingRegisters[2047] = unit + 1;
+        own->InputRegisters[0] = 1000 + unit;
+    }
+    EXPECT_EQ(distinct.size(), served.count());
+    for (const int unit : UnitIds(served)) {
+        EXPECT_EQ(tables.Of(unit)->HoldingRegisters[2047], unit + 1);
+        EXPECT_EQ(std::as_const(tables).Of(unit)->InputRegisters[0], 1000 + unit);
+    }
+}
+
+TEST(UnitTables, AllUnitsServedAndCopiesIndependent) {
+    UnitTables all(UnitSet{}.set());
+    ASSERT_EQ(UnitIds(all.Served()).size(), 256u);
+    EXPECT_EQ(UnitIds(all.Served()).back(), 255);
+    all.Of(255)->HoldingRegisters[7] = 65535;
+    UnitTables copy = all;
+    copy.Of(255)->HoldingRegisters[7] = 1;
+    EXPECT_EQ(all.Of(255)->HoldingRegisters[7], 65535);
+    EXPECT_NE(copy.Of(255), all.Of(255));
+    all = copy;
+    EXPECT_EQ(all.Of(255)->HoldingRegisters[7], 1);
 }
 
 }  // namespace

@@ -32,24 +32,6 @@ TEST_F(StatusPanelWriterTest, ClientShowsConfiguredHostUntilConnected) {
     EXPECT_EQ(Connection(), "Connected to 192.0.2.5:502");
 }
 
-// A master replaced by another one leaves the state connected: the panel
-// follows the address and port all the same.
-TEST_F(StatusPanelWriterTest, ReplacedMasterShowsItsOwnAddressAndServerItsPort) {
-    view.socketServer = true;
-    view.localPort = 1502;
-    view.portOpen = true;
-    Refresh();
-    EXPECT_EQ(Connection(), "Listening at port 1502");
-    view.state = SocketState::Connected;
-    view.remoteHostIP = "127.0.0.1";
-    view.remotePort = 40000;
-    Refresh();
-    EXPECT_EQ(Connection(), "Connected to 127.0.0.1:40000");
-    view.remotePort = 40002;
-    Refresh();
-    EXPECT_EQ(Connection(), "Connected to 127.0.0.1:40002");
-}
-
 // The listener keeps the port of the last entry tried (or 0 before any):
 // a server without an open port must not claim to listen on it.
 TEST_F(StatusPanelWriterTest, ServerWithoutAnOpenPortSaysSo) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -36,12 +37,35 @@ std::optional<int> StatusOf(int status) {
     return std::nullopt;
 }
 
+}  // namespace
+
 std::string FileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-}  // namespace
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
 
 std::string ServerIni(const std::string& localPorts, const std::string& general) {
     return "[General]\r\nSocketServer=1\r\n" + general + "[LocalPorts]\r\n" + localPorts;
@@ -107,12 +131,7 @@ std::string ProgramProcess::Stdout() const { return FileText(folder_ + "/stdout.
 std::string ProgramProcess::Stderr() const { return FileText(folder_ + "/stderr.txt"); }
 
 bool ProgramProcess::WaitForStdout(const std::string& text, std::chrono::milliseconds limit) const {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        if (Stdout().find(text) != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return Stdout().find(text) != std::string::npos;
+    return WaitFor([&] { return Stdout().find(text) != std::string::npos; }, limit);
 }
 
 ProgramProcess::~ProgramProcess() {

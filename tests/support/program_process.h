@@ -85,6 +85,14 @@ inline std::string ServerIni(int port, const std::string& general = "") {
     return ServerIni(std::to_string(port) + "=Main\r\n", general);
 }
 
+// Text helpers of the tests that read what the program wrote.
+std::string FileText(const std::string& path);  // "" when it cannot be read
+std::vector<std::string> Lines(const std::string& text);
+std::size_t Count(const std::string& text, const std::string& part);
+// Polls `done` every 20 ms until it holds or `limit` passes; whether it held.
+bool WaitFor(const std::function<bool()>& done,
+             std::chrono::milliseconds limit = std::chrono::seconds(20));
+
 // A TCP port that was free a moment ago (bound to 0 and closed again).
 int PickFreeTcpPort();
 int PickFreeUdpPort();
