@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,17 @@
 namespace tarvik::testing {
 
 using Lines = std::vector<std::string>;
+
+// "a|b" as the lines a and b; "" as none.
+inline Lines Split(std::string_view joined) {
+    Lines lines;
+    for (std::size_t at = 0; at < joined.size();) {
+        const std::size_t bar = std::min(joined.find('|', at), joined.size());
+        lines.emplace_back(joined.substr(at, bar - at));
+        at = bar + 1;
+    }
+    return lines;
+}
 
 // The connection every stream arrival of the rig comes on.
 inline constexpr uint64_t kRigConnection = 7;

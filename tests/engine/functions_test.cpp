@@ -126,12 +126,7 @@ TEST(ServedFunctions, AnswerTraceAndStoredRegisters) {
             rig.LastWire(),
             HexOf(c.answer == std::string_view("=") ? request : Frame(1, 1, Bytes(c.answer))));
         EXPECT_EQ(rig.rec.answers[0].view, c.view);
-        if (*c.lines != '\0') {
-            Lines lines;
-            std::istringstream in(c.lines);
-            for (std::string line; std::getline(in, line, '|');) lines.push_back(line);
-            EXPECT_EQ(rig.rec.lines, lines);
-        }
+        if (*c.lines != '\0') EXPECT_EQ(rig.rec.lines, Split(c.lines));
         EXPECT_EQ(rig.Holding(), expected);
     }
 }

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "engine/unit_tables.h"
 #include "engine_fakes.h"
+#include "testkit/request_frames.h"
 
 namespace tarvik::testing {
 namespace {
@@ -38,14 +40,13 @@ TEST(Units, EachServedUnitReadsAndWritesItsOwnTables) {
     EXPECT_EQ(rig.HoldingOf(247)[0], 5);
     EXPECT_EQ(rig.HoldingOf(1)[0], 0);
 
-    rig.Feed("00 04 00 00 00 06 01 03 00 03 00 01");
-    EXPECT_EQ(rig.LastWire(), "00 04 00 00 00 05 01 03 02 00 2A");
-    rig.Feed("00 05 00 00 00 06 02 03 00 03 00 01");
-    EXPECT_EQ(rig.LastWire(), "00 05 00 00 00 05 02 03 02 00 07");
-    rig.Feed("00 06 00 00 00 06 02 04 00 05 00 01");
-    EXPECT_EQ(rig.LastWire(), "00 06 00 00 00 05 02 04 02 01 02");
-    rig.Feed("00 07 00 00 00 06 01 04 00 05 00 01");
-    EXPECT_EQ(rig.LastWire(), "00 07 00 00 00 05 01 04 02 00 00");
+    // Unit, function, register: the value read.
+    for (const auto& [unit, function, at, value] :
+         {std::tuple{1, 3, 3, 42}, {2, 3, 3, 7}, {2, 4, 5, 0x0102}, {1, 4, 5, 0}}) {
+        rig.Feed(HexOf(ReadRequest(9, function, at, 1, unit)));
+        EXPECT_EQ(rig.LastWire(),
+                  HexOf(Frame(9, unit, ByteOf(function) + "\x02" + PutWord(value))));
+    }
     // Registers() is the lowest served unit's pair, as the window starts on it.
     EXPECT_EQ(&rig.engine.Registers(), rig.engine.Units().Of(1));
 }
