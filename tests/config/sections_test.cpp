@@ -94,14 +94,9 @@ TEST(PointsSection, EachBadLineIsRefusedByNameAndDropsTheSection) {
 using namespace std::chrono_literals;
 
 const std::vector<Point> kPoints =
-    ParsePointsSection(ReadSectionLinesFromText("[Points]\n"
-                                                "Flow=holding,10,float32,CDAB\n"
-                                                "Level=input,20,uint16\n"
-                                                "Energy=holding,30,uint64\n"
-                                                "Setpoint=holding,40,int32\n"
-                                                "Noise=input,50,int16\n",
-                                                "Points"),
-                       {})
+    ParsePoints(
+        "Flow=holding,10,float32,CDAB\nLevel=input,20,uint16\nEnergy=holding,30,uint64\n"
+        "Setpoint=holding,40,int32\nNoise=input,50,int16\n")
         .points;
 
 GeneratorsSection ParseGenerators(const std::string& lines) {
@@ -111,12 +106,8 @@ GeneratorsSection ParseGenerators(const std::string& lines) {
 
 TEST(GeneratorsSection, ReadsEveryKindOntoItsPoint) {
     const GeneratorsSection section = ParseGenerators(
-        "; point=kind arguments\n"
-        "Flow=sine 50 20 30s\n"
-        "level=RAMP\t0  1000 10s\n"
-        "Energy=counter 1 1s\n"
-        "Setpoint=steps 10 20 30 5s\n"
-        "Noise=random -1.5e3 +5 250ms\n");
+        "; point=kind arguments\nFlow=sine 50 20 30s\nlevel=RAMP\t0  1000 10s\n"
+        "Energy=counter 1 1s\nSetpoint=steps 10 20 30 5s\nNoise=random -1.5e3 +5 250ms\n");
     ASSERT_FALSE(section.error) << section.error->Text();
     ASSERT_EQ(section.generators.size(), 5u);
     const struct {

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "config/section_lines.h"
 #include "config/settings_file.h"
@@ -206,21 +208,16 @@ TEST(SectionLines, EntriesOfTheFirstSectionOfTheName) {
         "[Units]\nServed=7\n";
     const SectionLines lines = ReadSectionLinesFromText(text, "Units");
     ASSERT_TRUE(lines.present);
-    ASSERT_EQ(lines.entries.size(), 3u);
-    EXPECT_EQ(lines.entries[0].name, "Served");
-    EXPECT_EQ(lines.entries[0].value, "1-3, 5");
-    EXPECT_FALSE(lines.entries[1].hasEquals);
-    EXPECT_EQ(lines.entries[1].name, "NoEquals");
-    EXPECT_TRUE(lines.entries[2].hasEquals);
-    EXPECT_EQ(lines.entries[2].value, "");
-}
-
-TEST(SectionLines, MissingAndEmptySectionsDiffer) {
+    std::vector<std::tuple<std::string, bool, std::string>> entries;
+    for (const auto& e : lines.entries) entries.emplace_back(e.name, e.hasEquals, e.value);
+    EXPECT_EQ(entries,
+              (decltype(entries){
+                  {"Served", true, "1-3, 5"}, {"NoEquals", false, ""}, {"Absent", true, ""}}));
+    // A missing section and an empty one differ.
     EXPECT_FALSE(ReadSectionLinesFromText("[General]\nA=1\n", "Faults").present);
     const SectionLines empty =
         ReadSectionLinesFromText("[Faults]\n; none yet\n[General]\n", "Faults");
-    EXPECT_TRUE(empty.present);
-    EXPECT_TRUE(empty.entries.empty());
+    EXPECT_TRUE(empty.present && empty.entries.empty());
 }
 
 }  // namespace
