@@ -211,18 +211,6 @@ TEST(HeadlessProgram, SigtermDuringStartUpEndsWithZero) {
     EXPECT_EQ(program.Stdout(), "") << "ended before it served";
 }
 
-// Requests sent in one go; every answer awaited in order.
-void Flood(TcpMaster& master, int requests) {
-    Packet batch;
-    for (int t = 0; t < requests; ++t) batch += ReadRequest(t & 0xFFFF, 3, t % 100, 10);
-    ASSERT_TRUE(master.Send(batch));
-    for (int t = 0; t < requests; ++t) {
-        const auto answer = master.ReceiveFrame(20s);
-        ASSERT_TRUE(answer.has_value()) << "answer " << t;
-        ASSERT_EQ(answer->substr(0, 2), Frame(t & 0xFFFF, 1, "").substr(0, 2)) << "answer " << t;
-    }
-}
-
 TEST(HeadlessProgram, StandardOutputNobodyReadsNeverStallsTheAnswers) {
     const int port = PickFreeTcpPort();
     Launch launch = Headless();
@@ -232,7 +220,7 @@ TEST(HeadlessProgram, StandardOutputNobodyReadsNeverStallsTheAnswers) {
     TcpMaster master;
     ASSERT_TRUE(master.Connect(port));
     // Far more trace than a pipe holds (64 KiB) or the queue takes (8 MiB).
-    for (int round = 0; round < 5; ++round) Flood(master, 5000);
+    for (int round = 0; round < 5; ++round) ServeBatch(master, 5000);
     master.Close();
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(program.Terminate(20s), 0);

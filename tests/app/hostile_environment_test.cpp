@@ -21,15 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-// Requests sent in one go (Read Holding Registers, or `function`), every
-// answer awaited.
-void Serve(TcpMaster& master, int requests, int function = 3) {
-    Packet batch;
-    for (int t = 0; t < requests; ++t) batch += ReadRequest(t & 0xFFFF, function, t % 100, 10);
-    ASSERT_TRUE(master.Send(batch));
-    for (int t = 0; t < requests; ++t) ASSERT_TRUE(master.ReceiveFrame(20s)) << "answer " << t;
-}
-
 // Every line of a trace file whole: empty, dated, or the reopen notice,
 // which is timed as on standard output (a raw line may be long: no regular
 // expression on all of it).
@@ -55,7 +46,7 @@ TEST(HostileEnvironment, ClosedStandardOutputFailsAloneAndTheSlaveAnswersOn) {
     for (int connection = 0; connection < 2; ++connection) {
         TcpMaster master;
         ASSERT_TRUE(master.Connect(port));
-        Serve(master, 50);
+        ServeBatch(master, 50);
     }
     EXPECT_EQ(program.Terminate(20s), 0);
     EXPECT_EQ(program.Stderr(),
@@ -85,16 +76,16 @@ TEST(HostileEnvironment, RotationByOthersKeepsEveryLineWhereItWasWritten) {
         const fs::path file = fs::path(program.Folder()) / "trace.txt";
         TcpMaster master;
         ASSERT_TRUE(master.Connect(port));
-        Serve(master, 10);
+        ServeBatch(master, 10);
         ASSERT_TRUE(WaitFor([&] { return Count(FileText(file), "Read Holding") == 20; }));
         RotateAway(file);
         if (hangUp) {
             program.Signal(SIGHUP);
             ASSERT_TRUE(program.WaitForStdout("Trace file reopened: ", 20s));
-            Serve(master, 10);
+            ServeBatch(master, 10);
         } else {
             // Past 1 MiB: the file it holds is full, but no longer at the path.
-            Serve(master, 6000, 4);
+            ServeBatch(master, 6000, 4);
         }
         EXPECT_EQ(program.Terminate(20s), 0);
 
@@ -175,7 +166,7 @@ TEST(HostileEnvironment, BindAddressIsTriedAsItIsAndOnlyARealFailureIsReported) 
             ASSERT_TRUE(WaitFor([&] { return TcpMaster().Connect(port, c.connectTo); }));
             TcpMaster master;
             ASSERT_TRUE(master.Connect(port, c.connectTo));
-            Serve(master, 1);
+            ServeBatch(master, 1);
             EXPECT_EQ(program.Terminate(20s), 0);
         }
         EXPECT_EQ(program.Stderr(), c.stderrText);

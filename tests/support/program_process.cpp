@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -69,6 +71,17 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
 
 std::string ServerIni(const std::string& localPorts, const std::string& general) {
     return "[General]\r\nSocketServer=1\r\n" + general + "[LocalPorts]\r\n" + localPorts;
+}
+
+void ServeBatch(TcpMaster& master, int requests, int function) {
+    Packet batch;
+    for (int t = 0; t < requests; ++t) batch += ReadRequest(t & 0xFFFF, function, t % 100, 10);
+    ASSERT_TRUE(master.Send(batch));
+    for (int t = 0; t < requests; ++t) {
+        const auto answer = master.ReceiveFrame(std::chrono::seconds(20));
+        ASSERT_TRUE(answer.has_value()) << "answer " << t;
+        ASSERT_EQ(GetWord(*answer, 0), t & 0xFFFF) << "answer " << t;
+    }
 }
 
 int PickFreeTcpPort() { return PickFreePort(SOCK_STREAM); }

@@ -14,6 +14,8 @@
 
 namespace tarvik::testing {
 
+class TcpMaster;
+
 // How the program is started.
 struct Launch {
     std::vector<std::string> args;  // after the program's name
@@ -92,6 +94,10 @@ std::size_t Count(const std::string& text, const std::string& part);
 // Polls `done` every 20 ms until it holds or `limit` passes; whether it held.
 bool WaitFor(const std::function<bool()>& done,
              std::chrono::milliseconds limit = std::chrono::seconds(20));
+
+// Requests sent in one go (reads of 10 registers by `function`), then every
+// answer awaited in order, told by its transaction identifier.
+void ServeBatch(TcpMaster& master, int requests, int function = 3);
 
 // A TCP port that was free a moment ago (bound to 0 and closed again).
 int PickFreeTcpPort();
