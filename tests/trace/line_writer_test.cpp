@@ -124,11 +124,10 @@ TEST(TraceStream, WritesTheListsLinesAndDatesThemForAFile) {
     TraceModel model([] { return TraceStamp("14:03:27", "2024-05-06"); });
     const auto plain = std::make_shared<SinkState>();
     const auto dated = std::make_shared<SinkState>();
-    const auto none = [](uint64_t) { return std::string(); };
-    LineWriter plainWriter(std::make_unique<FakeSink>(plain), none, LineWriter::kDefaultQueueBytes,
-                           EntryForm{model.TimeClock(), false});
-    LineWriter datedWriter(std::make_unique<FakeSink>(dated), none, LineWriter::kDefaultQueueBytes,
-                           EntryForm{model.TimeClock(), true});
+    LineWriter plainWriter(std::make_unique<FakeSink>(plain), NoText,
+                           LineWriter::kDefaultQueueBytes, EntryForm{model.TimeClock(), false});
+    LineWriter datedWriter(std::make_unique<FakeSink>(dated), NoText,
+                           LineWriter::kDefaultQueueBytes, EntryForm{model.TimeClock(), true});
     TraceStream plainStream(plainWriter);
     TraceStream datedStream(datedWriter);
     model.AddListener(plainStream);
@@ -144,8 +143,8 @@ TEST(TraceStream, WritesTheListsLinesAndDatesThemForAFile) {
     model.TraceRaw("->", Packet());
     model.RemoveListener(plainStream);
     model.RemoveListener(datedStream);
-    plainWriter.Close(std::chrono::seconds(5));
-    datedWriter.Close(std::chrono::seconds(5));
+    plainWriter.Close(5s);
+    datedWriter.Close(5s);
 
     std::string expectedPlain;
     std::string expectedDated;
@@ -168,15 +167,14 @@ TEST(TraceStream, DatedBatchSpanningSecondsStampsEachLineWithItsOwn) {
     std::size_t next = 0;
     TraceModel model([&] { return script.at(std::min(next++, script.size() - 1)); });
     const auto text = std::make_shared<SinkState>();
-    LineWriter writer(
-        std::make_unique<FakeSink>(text), [](uint64_t) { return std::string(); },
-        LineWriter::kDefaultQueueBytes, EntryForm{model.TimeClock(), true});
+    LineWriter writer(std::make_unique<FakeSink>(text), NoText, LineWriter::kDefaultQueueBytes,
+                      EntryForm{model.TimeClock(), true});
     TraceStream stream(writer);
     model.AddListener(stream);
     for (const char* line : {"before midnight", "at midnight", "after"})
         model.TraceRequest(MbapHeader{1, 0, 0, 0}, line);
     model.RemoveListener(stream);
-    writer.Close(std::chrono::seconds(5));
+    writer.Close(5s);
     EXPECT_EQ(text->written,
               "2024-05-06 23:59:59 <- 0001 before midnight\n"
               "2024-05-07 00:00:00 <- 0001 at midnight\n"
@@ -204,10 +202,8 @@ TEST(TraceClock, SystemReadingsShownOneAfterAnotherKeepTheirOwnTexts) {
     std::thread([&] { fromOtherThread = clock.Show(first + 1); }).join();
     const TraceStamp& c = clock.Show(first);
 
-    EXPECT_EQ(a.time, Formatted(first, "%H:%M:%S"));
-    EXPECT_EQ(a.date, Formatted(first, "%Y-%m-%d"));
-    EXPECT_EQ(b.time, Formatted(second, "%H:%M:%S"));
-    EXPECT_EQ(b.date, Formatted(second, "%Y-%m-%d"));
+    EXPECT_EQ(a.date + " " + a.time, Formatted(first, "%Y-%m-%d %H:%M:%S"));
+    EXPECT_EQ(b.date + " " + b.time, Formatted(second, "%Y-%m-%d %H:%M:%S"));
     EXPECT_EQ(c.time, a.time);
     EXPECT_EQ(fromOtherThread.time, Formatted(first + 1, "%H:%M:%S"));
 }

@@ -186,7 +186,6 @@ TEST_F(ServerFixture, TwoMiBHeldComeBackCompleteAndInOrderWithoutABurst) {
 
 // The UDP role, where every datagram is a request answered to its own
 // sender, and the TCP client role, which connects out to the master.
-using test::WaitUntil;
 using Packets = std::vector<Packet>;
 
 struct Sender {
