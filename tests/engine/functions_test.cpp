@@ -126,7 +126,9 @@ TEST(ServedFunctions, AnswerTraceAndStoredRegisters) {
             rig.LastWire(),
             HexOf(c.answer == std::string_view("=") ? request : Frame(1, 1, Bytes(c.answer))));
         EXPECT_EQ(rig.rec.answers[0].view, c.view);
-        if (*c.lines != '\0') EXPECT_EQ(rig.rec.lines, Split(c.lines));
+        if (*c.lines != '\0') {
+            EXPECT_EQ(rig.rec.lines, Split(c.lines));
+        }
         EXPECT_EQ(rig.Holding(), expected);
     }
 }
