@@ -1,6 +1,8 @@
 #include "trace/trace_entry.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 
 namespace tarvik {
@@ -21,6 +23,11 @@ std::size_t DecimalWidth(int64_t value) {
     std::size_t width = 1;
     for (; value >= 10; value /= 10) ++width;
     return width;
+}
+
+std::size_t SignedWidth(int64_t value) {
+    if (value >= 0) return DecimalWidth(value);
+    return 1 + DecimalWidth(value == INT64_MIN ? INT64_MAX : -value);
 }
 
 int32_t WordAt(std::string_view bytes, std::size_t word) {
@@ -159,8 +166,65 @@ void AppendEntryLinePart(const TraceEntry& entry, std::size_t index, std::string
     out.append(units, from - firstUnit * width, to - from);
 }
 
+namespace {
+
+void PutText(char*& to, std::string_view text) {
+    std::memcpy(to, text.data(), text.size());
+    to += text.size();
+}
+
+void PutHex4(char*& to, int32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int shift = 12; shift >= 0; shift -= 4) *to++ = kDigits[(value >> shift) & 0xF];
+}
+
+// A write of many registers is one entry of as many lines, which differ only
+// in the register's number and value: the part before the number is made
+// once, and every line is written through a pointer into room made once.
+void AppendRegisterValueLines(const TraceEntry& entry, const TraceStamp& stamp, bool dated,
+                              std::string& out) {
+    constexpr std::string_view kName = "Registervalue ";
+    constexpr std::string_view kValue = ", value ";
+    const std::size_t lines = entry.LineCount();
+    if (lines == 0) return;
+    std::string head;
+    if (dated) {
+        head += stamp.date;
+        head += ' ';
+    }
+    head += stamp.time;
+    head += kReceived;
+    AppendHex4(head, entry.transaction);
+    head += ' ';
+    head += kName;
+    const int64_t last = entry.firstNumber + static_cast<int64_t>(lines - 1);
+    // The widest number of the run (its first or its last) bounds every
+    // line; the room left over is given back at the end.
+    const std::size_t widest = head.size() +
+                               std::max(SignedWidth(entry.firstNumber), SignedWidth(last)) +
+                               kValue.size() + kHex4 + 1;
+    const std::size_t at = out.size();
+    out.resize(at + lines * widest);
+    char* to = out.data() + at;
+    char* const limit = out.data() + out.size();
+    for (std::size_t index = 0; index < lines; ++index) {
+        PutText(to, head);
+        to = std::to_chars(to, limit, entry.firstNumber + static_cast<int64_t>(index)).ptr;
+        PutText(to, kValue);
+        PutHex4(to, WordAt(entry.bytes, index));
+        *to++ = '\n';
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+}  // namespace
+
 void AppendEntryLines(const TraceEntry& entry, const TraceStamp& stamp, bool dated,
                       std::string& out) {
+    if (entry.kind == TraceKind::RegisterValues) {
+        AppendRegisterValueLines(entry, stamp, dated, out);
+        return;
+    }
     const std::size_t lines = entry.LineCount();
     for (std::size_t index = 0; index < lines; ++index) {
         const bool empty =
