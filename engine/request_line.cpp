@@ -1,6 +1,7 @@
 #include "engine/request_line.h"
 
 #include "engine/function_codes.h"
+#include "engine/text_forms.h"
 
 namespace tarvik {
 namespace {
@@ -15,10 +16,9 @@ int32_t WordAt(std::string_view bytes, std::size_t at) {
 }  // namespace
 
 ShortText& ShortText::Hex4(int32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const char digits[4] = {kDigits[(value >> 12) & 0xF], kDigits[(value >> 8) & 0xF],
-                            kDigits[(value >> 4) & 0xF], kDigits[value & 0xF]};
-    return *this << std::string_view(digits, 4);
+    char digits[4];
+    return *this << std::string_view(digits,
+                                     static_cast<std::size_t>(PutHex4(digits, value) - digits));
 }
 
 ShortText RangeText(std::string_view name, int32_t start, std::string_view label,

@@ -14,9 +14,8 @@ constexpr std::string_view kSent = " -> ";
 constexpr std::size_t kHex4 = 4;
 
 void AppendHex4(std::string& out, int32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    // Only the last four digits of a longer form, as Hex4 shows them.
-    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
+    char digits[4];
+    out.append(digits, static_cast<std::size_t>(PutHex4(digits, value) - digits));
 }
 
 std::size_t DecimalWidth(int64_t value) {
@@ -173,11 +172,6 @@ void PutText(char*& to, std::string_view text) {
     to += text.size();
 }
 
-void PutHex4(char*& to, int32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    for (int shift = 12; shift >= 0; shift -= 4) *to++ = kDigits[(value >> shift) & 0xF];
-}
-
 // A write of many registers is one entry of as many lines, which differ only
 // in the register's number and value: the part before the number is made
 // once, and every line is written through a pointer into room made once.
@@ -211,7 +205,7 @@ void AppendRegisterValueLines(const TraceEntry& entry, const TraceStamp& stamp, 
         PutText(to, head);
         to = std::to_chars(to, limit, entry.firstNumber + static_cast<int64_t>(index)).ptr;
         PutText(to, kValue);
-        PutHex4(to, WordAt(entry.bytes, index));
+        to = PutHex4(to, WordAt(entry.bytes, index));
         *to++ = '\n';
     }
     out.resize(static_cast<std::size_t>(to - out.data()));
