@@ -59,9 +59,7 @@ void TraceRequest(HandlerContext& ctx, const MbapHeader& header, std::string_vie
 // A frame too short for its function changes nothing and says so: before
 // its address fields, or (function 16) in its values.
 void AnswerFrameTooShort(HandlerContext& ctx, const MbapHeader& header, FunctionCode code) {
-    ShortText text;
-    text << "Frame too short, function " << int64_t{CodeOf(code)};
-    TraceRequestLine(ctx, header, text);
+    TraceRequestLine(ctx, header, FrameTooShortText(CodeOf(code)));
     AnswerException(ctx, header, ExceptionByteOf(code), ExceptionCode::IllegalDataValue,
                     ctx.options.showRawData);
 }
@@ -80,9 +78,7 @@ void AppendRegisterReadData(std::string& out, const RegisterTable& table, Random
             *to++ = static_cast<char>(RandomByte(random));
             *to++ = static_cast<char>(RandomByte(random));
         } else {
-            const int32_t value = table[static_cast<std::size_t>(address)];
-            *to++ = static_cast<char>((value / 256) & 0xFF);  // as AppendWord
-            *to++ = static_cast<char>(value & 0xFF);
+            to = WriteWord(to, table[static_cast<std::size_t>(address)]);
         }
     }
 }

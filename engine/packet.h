@@ -24,18 +24,25 @@ inline int32_t GetWord(const Packet& packet, std::size_t pos) {
     return 256 * GetByte(packet, pos) + GetByte(packet, pos + 1);
 }
 
+// Writes the two bytes of a value 0..65535 at `to`, high byte first;
+// returns the end.
+inline char* WriteWord(char* to, int32_t value) {
+    to[0] = static_cast<char>((value / 256) & 0xFF);
+    to[1] = static_cast<char>(value & 0xFF);
+    return to + 2;
+}
+
 // Two bytes of a value 0..65535, high byte first.
 inline Packet PutWord(int32_t value) {
     Packet word(2, '\0');
-    word[0] = static_cast<char>((value / 256) & 0xFF);
-    word[1] = static_cast<char>(value & 0xFF);
+    WriteWord(word.data(), value);
     return word;
 }
 
 // Appends PutWord(value) without a temporary.
 inline void AppendWord(Packet& packet, int32_t value) {
-    packet.push_back(static_cast<char>((value / 256) & 0xFF));
-    packet.push_back(static_cast<char>(value & 0xFF));
+    char word[2];
+    packet.append(word, static_cast<std::size_t>(WriteWord(word, value) - word));
 }
 
 }  // namespace tarvik

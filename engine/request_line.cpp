@@ -28,6 +28,12 @@ ShortText RangeText(std::string_view name, int32_t start, std::string_view label
     return text;
 }
 
+ShortText FrameTooShortText(int function) {
+    ShortText text;
+    text << "Frame too short, function " << int64_t{function};
+    return text;
+}
+
 std::optional<ShortText> RequestLineOf(const OperatorOptions& options, std::string_view pdu) {
     if (pdu.empty()) return std::nullopt;
     const int function = static_cast<unsigned char>(pdu[0]);
@@ -38,11 +44,7 @@ std::optional<ShortText> RequestLineOf(const OperatorOptions& options, std::stri
                        function == CodeOf(FunctionCode::WriteMultipleCoils) ||
                        function == CodeOf(FunctionCode::WriteMultipleRegisters);
     if (!read && !write) return std::nullopt;
-    if (pdu.size() < kMinPduSize) {
-        ShortText text;
-        text << "Frame too short, function " << int64_t{function};
-        return text;
-    }
+    if (pdu.size() < kMinPduSize) return FrameTooShortText(function);
     if (read && !options.showReads) return std::nullopt;
     const int32_t first = WordAt(pdu, 1);
     const int32_t second = WordAt(pdu, 3);

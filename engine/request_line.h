@@ -41,6 +41,10 @@ private:
 // "<name><start><label><quantity>", as in "Write Coils 5, length 3".
 ShortText RangeText(std::string_view name, int32_t start, std::string_view label, int32_t quantity);
 
+// "Frame too short, function N": a frame that lacks its address fields, or
+// (function 16) some of its values.
+ShortText FrameTooShortText(int function);
+
 // The request line of a frame of functions 3, 4, 5, 6, 15 and 16 ("Frame too
 // short, function N" when it lacks its address fields); none for a read
 // while "Show reads" is off and for every other function.
