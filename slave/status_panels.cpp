@@ -8,13 +8,13 @@ void StatusPanels::SetPanelNumber(int panel, int32_t value) { SetPanelText(panel
 
 std::string ConnectionText(const StatusView& view) {
     if (view.state == SocketState::Connected) {
-        return "Connected to " + view.remoteHostIP + ":" + Decimal(view.remotePort);
+        return "Connected to " + std::string(view.remoteHostIP) + ":" + Decimal(view.remotePort);
     }
     if (view.socketServer) {
         if (!view.portOpen) return "No port open";
         return "Listening at port " + Decimal(view.localPort);
     }
-    return "Trying to connect to " + view.remoteHost + ":" + Decimal(view.remotePort);
+    return "Trying to connect to " + std::string(view.remoteHost) + ":" + Decimal(view.remotePort);
 }
 
 namespace {
@@ -33,9 +33,15 @@ void StatusPanelWriter::Refresh(StatusPanels& panels, const StatusView& view) {
         panels.SetPanelNumber(kReceivedPanel, view.packetsReceived);
     if (all || shown_->packetsSent != view.packetsSent)
         panels.SetPanelNumber(kSentPanel, view.packetsSent);
-    if (all || !SameConnection(*shown_, view))
-        panels.SetPanelText(kConnectionPanel, ConnectionText(view));
+    const bool connection = all || !SameConnection(*shown_, view);
+    if (connection) panels.SetPanelText(kConnectionPanel, ConnectionText(view));
     shown_ = view;
+    if (connection) {
+        shownHostIP_ = view.remoteHostIP;
+        shownHost_ = view.remoteHost;
+    }
+    shown_->remoteHostIP = shownHostIP_;
+    shown_->remoteHost = shownHost_;
 }
 
 }  // namespace tarvik

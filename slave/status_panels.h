@@ -30,11 +30,13 @@ public:
     virtual void SetPanelNumber(int panel, int32_t value);
 };
 
-// Everything the three panels show, as the core reads it at a refresh.
+// Everything the three panels show, as the core reads it at a refresh. The
+// texts are views of the sockets' own, held for the refresh only: a refresh
+// runs for every request and copies nothing.
 struct StatusView {
     SocketState state = SocketState::Closed;  // of the data connection
-    std::string remoteHostIP;                 // its peer's dotted address
-    std::string remoteHost;                   // where client mode connects
+    std::string_view remoteHostIP;            // its peer's dotted address
+    std::string_view remoteHost;              // where client mode connects
     int32_t remotePort = 0;                   // the peer's or target's port
     int32_t localPort = 0;                    // the port in use
     bool socketServer = false;
@@ -59,6 +61,10 @@ public:
 
 private:
     std::optional<StatusView> shown_;
+    // What shown_'s texts view: copied only when the connection panel is
+    // written.
+    std::string shownHostIP_;
+    std::string shownHost_;
 };
 
 }  // namespace tarvik
