@@ -13,8 +13,4 @@ std::string Hex4(int64_t value) {
     return text;
 }
 
-void AppendHex2Blank(std::string& out, int value) {
-    out.append(detail::kHexTriples.text[value & 0xFF], 3);
-}
-
 }  // namespace tarvik

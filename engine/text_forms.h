@@ -19,8 +19,6 @@ std::string Hex2(int value);
 // Four upper-case hex digits, zero-filled; of a longer form only the last four.
 std::string Hex4(int64_t value);
 
-// Appends Hex2(value) and one blank: the unit of every byte dump.
-void AppendHex2Blank(std::string& out, int value);
 
 // How bytes handed to the trace are shown.
 enum class HexForm : uint8_t {

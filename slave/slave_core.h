@@ -88,8 +88,6 @@ public:
     // writes their values; without, there is no tick.
     void UseValues(const ValueSections& sections);
     CoreValues& Values() { return values_; }
-    // The generators' tick, for probes that time it.
-    const QTimer& ValuesTickTimer() const { return valuesTick_; }
 
     const StartupSettings& Settings() const { return settings_; }
     TraceModel& Trace() { return trace_; }
