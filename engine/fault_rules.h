@@ -26,7 +26,6 @@ struct ValueMatch {
     static ValueMatch RangeOf(int32_t first, int32_t last) { return {Form::Range, first, last}; }
 
     bool IsAny() const { return form == Form::Any; }
-    bool Contains(int32_t value) const { return IsAny() || (value >= first && value <= last); }
     // "*", "N" or "a-b": a range keeps its form even when a == b.
     std::string Text() const;
 

@@ -90,10 +90,11 @@ void MainWindow::BuildMenu() {
     loadRegistersAction_->setObjectName(QStringLiteral("Menu_File_LoadRegisters"));
     connect(loadRegistersAction_, &QAction::triggered, this, &MainWindow::LoadRegisters);
 
-    viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
-    viewMenu_->setObjectName(QStringLiteral("Menu_View"));
-    viewMenu_->setFont(WindowFont());
-    valuesAction_ = viewMenu_->addAction(QStringLiteral("&Values..."));
+    // "&View", the last menu, there with or without points.
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("Menu_View"));
+    view->setFont(WindowFont());
+    valuesAction_ = view->addAction(QStringLiteral("&Values..."));
     valuesAction_->setObjectName(QStringLiteral("Menu_View_Values"));
 }
 
@@ -209,9 +210,7 @@ void MainWindow::AttachUnits(UnitTables& units) {
     AttachRegisters(units.First());
     // One unit or none: nothing to choose, and the window stays as it was.
     if (units.Served().count() < 2) return;
-    const UnitBoxControls made = MakeUnitBox(centralWidget(), units.Served());
-    unitLabel_ = made.label;
-    unitBox_ = made.box;
+    unitBox_ = MakeUnitBox(centralWidget(), units.Served());
     connect(unitBox_, &QComboBox::currentIndexChanged, this, &MainWindow::OnUnitChosen);
 }
 

@@ -92,15 +92,12 @@ public:
     QCheckBox* ShowReadsBox() const { return showReadsBox_; }
     // "Unit" and its label; nullptr unless more than one unit is served.
     QComboBox* UnitBox() const { return unitBox_; }
-    QLabel* UnitLabel() const { return unitLabel_; }
     StatusBarWidget* StatusBar() const { return statusBar_; }
     QMenu* FileMenu() const { return fileMenu_; }
     QAction* ClearDebugListAction() const { return clearDebugListAction_; }
     QAction* SaveDebugListAction() const { return saveDebugListAction_; }
     QAction* SaveRegistersAction() const { return saveRegistersAction_; }
     QAction* LoadRegistersAction() const { return loadRegistersAction_; }
-    // "&View", the last menu, there with or without points.
-    QMenu* ViewMenu() const { return viewMenu_; }
     QAction* ValuesAction() const { return valuesAction_; }
 
     // Handlers.
@@ -146,14 +143,12 @@ private:
     QCheckBox* showRawBox_ = nullptr;
     QCheckBox* showReadsBox_ = nullptr;
     QComboBox* unitBox_ = nullptr;
-    QLabel* unitLabel_ = nullptr;
     StatusBarWidget* statusBar_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* clearDebugListAction_ = nullptr;
     QAction* saveDebugListAction_ = nullptr;
     QAction* saveRegistersAction_ = nullptr;
     QAction* loadRegistersAction_ = nullptr;
-    QMenu* viewMenu_ = nullptr;
     QAction* valuesAction_ = nullptr;
     QTimer holdingListTimer_;
 

@@ -39,7 +39,6 @@ public:
     // The line of `key`, or null.
     QLineSeries* Line(int key) const;
     std::size_t LineCount() const { return lines_.size(); }
-    QValueAxis* TimeAxis() const { return timeAxis_; }
     QValueAxis* ValueAxis() const { return valueAxis_; }
 
 private:

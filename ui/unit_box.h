@@ -7,17 +7,12 @@
 #include "engine/unit_tables.h"
 
 class QComboBox;
-class QLabel;
 class QWidget;
 
 namespace tarvik {
 
-struct UnitBoxControls {
-    QLabel* label = nullptr;
-    QComboBox* box = nullptr;  // each item's data is its unit id
-};
-
-// Makes both controls on `parent`, the first served id chosen.
-UnitBoxControls MakeUnitBox(QWidget* parent, const UnitSet& served);
+// Makes the box and its label on `parent`, the first served id chosen;
+// returns the box, whose items' data are their unit ids.
+QComboBox* MakeUnitBox(QWidget* parent, const UnitSet& served);
 
 }  // namespace tarvik
